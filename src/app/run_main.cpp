@@ -1,0 +1,109 @@
+#include "app/run_main.h"
+
+#include "app/run_options.h"
+#include "common/bounded_text.h"
+#include "payload/lzma_stage.h"
+#include "payload/package_archive.h"
+#include "payload/temp_files.h"
+#include "platform/platform.h"
+#include "system/directory_utils.h"
+#include "system/registration.h"
+
+namespace {
+
+// Registration appends "\Vemlo Reader.exe" (17 characters) to the target,
+// and every path must stay within 259 characters.
+constexpr size_t kMaxTargetLength = 242;
+
+bool targetFits(const char* target) {
+    size_t length = boundedLength(target, kPathBufferSize);
+    if (length > 0 && target[length - 1] == '\\') {
+        --length;
+    }
+    return length <= kMaxTargetLength;
+}
+
+// Steps shared by both modes: the resource into the first temporary file,
+// the second reserved, then decoded from the first into the second.
+ExitCode preparePayload(char* secondTempFile, char* tempDirectory) {
+    char firstTempFile[kPathBufferSize];
+    if (!getTempDirectory(tempDirectory)) {
+        return kExitTempDirectory;
+    }
+    if (!makeTempFileName(tempDirectory, firstTempFile)) {
+        return kExitTempFileName;
+    }
+    if (!writePayloadResource(firstTempFile)) {
+        return kExitTempFileCreate;
+    }
+    if (!makeTempFileName(tempDirectory, secondTempFile)) {
+        return kExitTempFileName;
+    }
+    decompressPayload(firstTempFile, secondTempFile);
+    return kExitSuccess;
+}
+
+ExitCode runInstall(RunOptions* options, bool targetTooLong) {
+    if (targetTooLong || !targetFits(options->targetDirectory)) {
+        return kExitTargetDirectory;
+    }
+    if (!directoryExists(options->targetDirectory) &&
+        !createDirectoryPath(options->targetDirectory)) {
+        return kExitTargetDirectory;
+    }
+    char tempDirectory[kPathBufferSize];
+    char archive[kPathBufferSize];
+    ExitCode result = preparePayload(archive, tempDirectory);
+    if (result != kExitSuccess) {
+        return result;
+    }
+    char unusedLaunchPath[kPathBufferSize];
+    result =
+        unpackPackage(archive, options->targetDirectory, UnpackMode::kInstall, unusedLaunchPath);
+    if (result != kExitSuccess) {
+        return result;
+    }
+    return registerApplication(options);
+}
+
+ExitCode runExtractAndLaunch(RunOptions* options) {
+    char tempDirectory[kPathBufferSize];
+    char archive[kPathBufferSize];
+    ExitCode result = preparePayload(archive, tempDirectory);
+    if (result != kExitSuccess) {
+        return result;
+    }
+    char workDirectory[kPathBufferSize];
+    bool created = false;
+    if (!createWorkDirectory(tempDirectory, workDirectory, &created)) {
+        return kExitTempFileName;
+    }
+    // A directory this run did not make may belong to someone else: nothing
+    // is unpacked into it, which ends the run as a failed entry output would.
+    if (!created) {
+        return kExitEntryOutput;
+    }
+    copyText(options->targetDirectory, kPathBufferSize, workDirectory);
+    char launchPath[kPathBufferSize];
+    result =
+        unpackPackage(archive, options->targetDirectory, UnpackMode::kExtractAndLaunch, launchPath);
+    if (result != kExitSuccess) {
+        return result;
+    }
+    // An archive that designates nothing is unpacked and nothing is started.
+    if (launchPath[0] != '\0') {
+        platform::createProcess(launchPath);
+    }
+    return kExitSuccess;
+}
+
+} // namespace
+
+ExitCode runMain(const char* tail) {
+    bool targetTooLong = false;
+    RunOptions options = parseRunOptions(tail, &targetTooLong);
+    if (options.installMode) {
+        return runInstall(&options, targetTooLong);
+    }
+    return runExtractAndLaunch(&options);
+}

@@ -1,0 +1,7 @@
+// The main sequence: parse, choose the mode, run its steps in order and
+// return the exit code of the first that fails.
+#pragma once
+
+#include "app/exit_code.h"
+
+ExitCode runMain(const char* tail);

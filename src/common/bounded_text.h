@@ -1,0 +1,29 @@
+// Bounded text helpers for the fixed 260-byte buffers that every path and
+// text of the stub lives in. They never write past the buffer and report
+// truncation instead of hiding it.
+#pragma once
+
+#include <stddef.h>
+
+// The system's path limit, terminator included.
+constexpr size_t kPathBufferSize = 260;
+
+// Length of a zero-terminated text, looking at no more than `limit` bytes.
+size_t boundedLength(const char* text, size_t limit);
+
+// Fills `size` bytes with zeros.
+void clearBuffer(void* buffer, size_t size);
+
+// Copies `source` into `buffer` (capacity `size`, terminator included).
+// False, with `buffer` holding an empty text, when it does not fit.
+bool copyText(char* buffer, size_t size, const char* source);
+
+// Appends `source` to the text in `buffer`. False, with the buffer
+// unchanged, when the result would not fit.
+bool appendText(char* buffer, size_t size, const char* source);
+
+// Appends one character; false, buffer unchanged, when it does not fit.
+bool appendChar(char* buffer, size_t size, char c);
+
+// True when the text ends in a backslash.
+bool endsWithBackslash(const char* text);

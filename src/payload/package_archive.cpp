@@ -1,0 +1,165 @@
+#include "payload/package_archive.h"
+
+#include <string.h>
+
+#include "common/bounded_text.h"
+#include "common/little_endian.h"
+#include "payload/entry_name.h"
+#include "payload/read_exact.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The archive being read, with what is left of it so that no length read
+// from it is trusted beyond the bytes that really follow.
+struct ArchiveReader {
+    platform::Stream stream;
+    uint64_t remaining;
+};
+
+bool readBytes(ArchiveReader* reader, void* buffer, size_t count) {
+    if (count > reader->remaining || !readExact(reader->stream, buffer, count)) {
+        return false;
+    }
+    reader->remaining -= count;
+    return true;
+}
+
+bool readUint32(ArchiveReader* reader, uint32_t* value) {
+    unsigned char bytes[4];
+    if (!readBytes(reader, bytes, sizeof bytes)) {
+        return false;
+    }
+    *value = readLe32(bytes);
+    return true;
+}
+
+// Header fields after the magic. An archive may end after the magic, or
+// before the designation: what is missing keeps its preset (no entries,
+// nothing designated).
+void readHeaderFields(ArchiveReader* reader, PackageHeader* header) {
+    uint32_t value = 0;
+    header->entryCount = 0;
+    header->designationFlag = 0;
+    header->designatedIndex = -1;
+    if (!readUint32(reader, &value)) {
+        return;
+    }
+    header->entryCount = static_cast<int32_t>(value);
+    if (!readUint32(reader, &value)) {
+        return;
+    }
+    header->designationFlag = value;
+    if (readUint32(reader, &value)) {
+        header->designatedIndex = static_cast<int32_t>(value);
+    }
+}
+
+// One record's name and data, checked whole before anything is written.
+// `data` is a heap block the caller releases.
+bool readEntry(ArchiveReader* reader, PackageEntry* entry, unsigned char** data) {
+    *data = nullptr;
+    memset(entry, 0, sizeof *entry);
+    if (!readUint32(reader, &entry->nameLength) || entry->nameLength >= sizeof entry->name ||
+        !readBytes(reader, entry->name, entry->nameLength) ||
+        strlen(entry->name) != entry->nameLength || !readUint32(reader, &entry->dataSize) ||
+        entry->dataSize > reader->remaining) {
+        return false;
+    }
+    // One spare byte keeps the block non-empty for an empty file.
+    *data = static_cast<unsigned char*>(platform::allocateMemory(size_t{entry->dataSize} + 1));
+    if (*data == nullptr || !readBytes(reader, *data, entry->dataSize)) {
+        platform::freeMemory(*data);
+        *data = nullptr;
+        return false;
+    }
+    return true;
+}
+
+// A file that cannot be created, or is not written whole, fails the entry.
+bool writeEntryFile(const char* path, const unsigned char* data, uint32_t size) {
+    platform::Stream output = platform::openStream(path, "wb+");
+    if (output == nullptr) {
+        return false;
+    }
+    // A short write (a full disk) must not pass for an installed file.
+    const bool whole = platform::writeStream(data, 1, size, output) == size;
+    return platform::closeStream(output) && whole;
+}
+
+bool isDesignated(const PackageHeader& header, int32_t index) {
+    return header.designationFlag != 0 && index == header.designatedIndex;
+}
+
+ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const char* destination,
+                       UnpackMode mode, char* launchPath) {
+    for (int32_t i = 0; i < header.entryCount; ++i) {
+        PackageEntry entry;
+        unsigned char* data = nullptr;
+        if (!readEntry(reader, &entry, &data)) {
+            return kExitArchiveCorrupt;
+        }
+        char path[kPathBufferSize];
+        ExitCode result = kExitSuccess;
+        const bool skipped = mode == UnpackMode::kInstall && isDesignated(header, i);
+        if (!skipped) {
+            if (!isSafeEntryName(entry.name) || !composeOutputPath(destination, entry.name, path) ||
+                !writeEntryFile(path, data, entry.dataSize)) {
+                result = kExitEntryOutput;
+            } else if (mode == UnpackMode::kExtractAndLaunch && isDesignated(header, i)) {
+                copyText(launchPath, kPathBufferSize, path);
+            }
+        }
+        platform::freeMemory(data);
+        if (result != kExitSuccess) {
+            return result;
+        }
+    }
+    return kExitSuccess;
+}
+
+} // namespace
+
+bool composeOutputPath(const char* directory, const char* name, char* path) {
+    clearBuffer(path, kPathBufferSize);
+    const bool fits = copyText(path, kPathBufferSize, directory) &&
+                      (endsWithBackslash(path) || appendChar(path, kPathBufferSize, '\\')) &&
+                      appendText(path, kPathBufferSize, name);
+    if (!fits) {
+        clearBuffer(path, kPathBufferSize);
+    }
+    return fits;
+}
+
+ExitCode unpackPackage(const char* archivePath, const char* destination, UnpackMode mode,
+                       char* launchPath) {
+    clearBuffer(launchPath, kPathBufferSize);
+    ArchiveReader reader = {platform::openStream(archivePath, "rb+"), 0};
+    if (reader.stream == nullptr) {
+        return kExitArchiveOpen;
+    }
+    int64_t size = -1;
+    if (platform::seekStream(reader.stream, 0, platform::kSeekEnd)) {
+        size = platform::tellStream(reader.stream);
+    }
+    if (size < 0 || !platform::seekStream(reader.stream, 0, platform::kSeekSet)) {
+        size = 0;
+    }
+    reader.remaining = static_cast<uint64_t>(size);
+
+    PackageHeader header;
+    memset(&header, 0, sizeof header);
+    if (!readBytes(&reader, header.magic, sizeof header.magic) ||
+        memcmp(header.magic, kPackageMagic, sizeof kPackageMagic) != 0) {
+        // The second temporary file stays behind for inspection.
+        platform::closeStream(reader.stream);
+        return kExitArchiveCorrupt;
+    }
+    readHeaderFields(&reader, &header);
+    const ExitCode result = unpackEntries(&reader, header, destination, mode, launchPath);
+    platform::closeStream(reader.stream);
+    if (result == kExitSuccess) {
+        platform::deleteFile(archivePath);
+    }
+    return result;
+}

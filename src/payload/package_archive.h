@@ -1,0 +1,38 @@
+// The package archive: a "HEN" header and named files stored one after
+// another, all integers 32-bit little-endian.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "app/exit_code.h"
+
+constexpr size_t kPackageHeaderSize = 15;
+constexpr unsigned char kPackageMagic[3] = {'H', 'E', 'N'};
+
+struct PackageHeader {
+    unsigned char magic[3];
+    int32_t entryCount;
+    uint32_t designationFlag; // nonzero: designatedIndex names an entry
+    int32_t designatedIndex;
+};
+
+struct PackageEntry {
+    uint32_t nameLength;
+    char name[260];
+    uint32_t dataSize;
+};
+
+enum class UnpackMode { kInstall, kExtractAndLaunch };
+
+// Destination directory, a backslash where needed, then the name; into a
+// 260-byte buffer. False (and an empty path) when it does not fit.
+bool composeOutputPath(const char* directory, const char* name, char* path);
+
+// Writes the entries of the archive at `archivePath` into `destination`.
+// Install mode leaves out the designated entry; extract-and-launch mode
+// writes all and puts the designated entry's path into `launchPath` (260
+// bytes, empty when nothing is designated). Returns kExitSuccess,
+// kExitArchiveOpen, kExitArchiveCorrupt or kExitEntryOutput.
+ExitCode unpackPackage(const char* archivePath, const char* destination, UnpackMode mode,
+                       char* launchPath);

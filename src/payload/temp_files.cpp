@@ -1,0 +1,56 @@
+#include "payload/temp_files.h"
+
+#include "common/bounded_text.h"
+#include "platform/platform.h"
+
+bool getTempDirectory(char* directory) {
+    clearBuffer(directory, kPathBufferSize);
+    const uint32_t length = platform::getTempPath(kPathBufferSize, directory);
+    // A length of 260 or more means the path did not fit; the buffer then
+    // holds nothing usable.
+    if (length == 0 || length >= kPathBufferSize) {
+        clearBuffer(directory, kPathBufferSize);
+        return false;
+    }
+    return true;
+}
+
+bool makeTempFileName(const char* directory, char* name) {
+    clearBuffer(name, kPathBufferSize);
+    // Unique number 0: the platform picks the number and creates the empty
+    // file before returning, so no other process can be handed this name.
+    if (platform::getTempFileName(directory, kTempPrefix, 0, name) == 0) {
+        clearBuffer(name, kPathBufferSize);
+        return false;
+    }
+    return true;
+}
+
+bool writePayloadResource(const char* path) {
+    const platform::ResourceBytes resource =
+        platform::loadResource(kPayloadResourceType, kPayloadResourceId);
+    platform::FileHandle file = platform::createFileForWriting(path);
+    if (file == nullptr) {
+        return false;
+    }
+    // A short write is not reported here: the decoder meets a cut stream
+    // and the run ends with the archive error.
+    uint32_t written = 0;
+    if (resource.bytes != nullptr && resource.size != 0) {
+        platform::writeFile(file, resource.bytes, resource.size, &written);
+    }
+    platform::closeFile(file);
+    return true;
+}
+
+bool createWorkDirectory(const char* directory, char* workDirectory, bool* directoryCreated) {
+    *directoryCreated = false;
+    if (!makeTempFileName(directory, workDirectory)) {
+        return false;
+    }
+    // The reserving file is replaced by a directory of the same name, which
+    // keeps the name unique to this run.
+    platform::deleteFile(workDirectory);
+    *directoryCreated = platform::createDirectory(workDirectory);
+    return true;
+}

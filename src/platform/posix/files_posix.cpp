@@ -1,0 +1,220 @@
+// Files, directories and temporary names on the host file system, behaving
+// the way the Windows calls they stand for do.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "platform/posix/path_map.h"
+#include "platform/posix/posix_impl.h"
+
+struct platform::FileObject {
+    int descriptor;
+};
+
+struct platform::FindObject {
+    int unused;
+};
+
+namespace posix {
+
+namespace {
+
+constexpr size_t kWindowsPathLimit = 260;
+
+// Unique numbers are 16 bits wide, as on Windows; 0 is never used.
+constexpr uint32_t kUniqueRange = 0x10000;
+
+bool hasWildcard(const char* text) {
+    return strpbrk(text, "*?") != nullptr;
+}
+
+// "*.*" matches every name on Windows, also names without a dot.
+bool matchesPattern(const char* pattern, const char* name) {
+    if (strcmp(pattern, "*.*") == 0 || strcmp(pattern, "*") == 0) {
+        return true;
+    }
+    return fnmatch(pattern, name, 0) == 0;
+}
+
+bool anyEntryMatches(const char* directory, const char* pattern) {
+    DIR* listing = opendir(directory[0] == '\0' ? "/" : directory);
+    if (listing == nullptr) {
+        return false;
+    }
+    bool found = false;
+    while (!found) {
+        const struct dirent* entry = readdir(listing);
+        if (entry == nullptr) {
+            break;
+        }
+        found = matchesPattern(pattern, entry->d_name);
+    }
+    closedir(listing);
+    return found;
+}
+
+} // namespace
+
+uint32_t getTempPath(uint32_t bufferLength, char* buffer) {
+    // Like Windows, the directory is not checked for existence.
+    const char* directory = getenv("TMPDIR");
+    if (directory == nullptr || directory[0] == '\0') {
+        directory = "/tmp";
+    }
+    const size_t length = strlen(directory);
+    const bool needsSeparator = directory[length - 1] != '/';
+    const size_t total = length + (needsSeparator ? 1 : 0);
+    if (total + 1 > bufferLength) {
+        return static_cast<uint32_t>(total + 1);
+    }
+    memcpy(buffer, directory, length);
+    if (needsSeparator) {
+        buffer[length] = '/';
+    }
+    buffer[total] = '\0';
+    return static_cast<uint32_t>(total);
+}
+
+uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t unique, char* out) {
+    const size_t directoryLength = strlen(directory);
+    const bool needsSeparator = directoryLength == 0 || (directory[directoryLength - 1] != '\\' &&
+                                                         directory[directoryLength - 1] != '/');
+    uint32_t number = unique & 0xFFFF;
+    const bool choose = number == 0;
+    if (choose) {
+        number = static_cast<uint32_t>(getpid() ^ time(nullptr) ^ clock()) % kUniqueRange;
+    }
+    for (uint32_t attempt = 0; attempt < kUniqueRange; ++attempt) {
+        if (number == 0) {
+            number = 1;
+        }
+        char name[kWindowsPathLimit];
+        const int written = snprintf(name, sizeof name, "%s%s%.3s%X.tmp", directory,
+                                     needsSeparator ? "\\" : "", prefix, number);
+        if (written < 0 || static_cast<size_t>(written) >= sizeof name) {
+            return 0;
+        }
+        if (!choose) {
+            memcpy(out, name, static_cast<size_t>(written) + 1);
+            return number;
+        }
+        char host[PATH_MAX];
+        if (!mapPath(name, host, sizeof host)) {
+            return 0;
+        }
+        // O_EXCL: the name is this process's the moment the call returns.
+        const int descriptor = open(host, O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (descriptor >= 0) {
+            close(descriptor);
+            memcpy(out, name, static_cast<size_t>(written) + 1);
+            return number;
+        }
+        if (errno != EEXIST) {
+            return 0;
+        }
+        number = (number + 1) % kUniqueRange;
+    }
+    return 0;
+}
+
+platform::FileHandle createFileForWriting(const char* path) {
+    char host[PATH_MAX];
+    if (!mapPath(path, host, sizeof host)) {
+        return nullptr;
+    }
+    const int descriptor = open(host, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    platform::FileHandle file = static_cast<platform::FileHandle>(malloc(sizeof *file));
+    if (file == nullptr) {
+        close(descriptor);
+        return nullptr;
+    }
+    file->descriptor = descriptor;
+    return file;
+}
+
+bool writeFile(platform::FileHandle file, const void* data, uint32_t size, uint32_t* written) {
+    *written = 0;
+    const char* bytes = static_cast<const char*>(data);
+    while (*written < size) {
+        const ssize_t count = write(file->descriptor, bytes + *written, size - *written);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        *written += static_cast<uint32_t>(count);
+    }
+    return true;
+}
+
+bool closeFile(platform::FileHandle file) {
+    const bool closed = close(file->descriptor) == 0;
+    free(file);
+    return closed;
+}
+
+bool deleteFile(const char* path) {
+    char host[PATH_MAX];
+    struct stat status;
+    // DeleteFileA does not remove directories.
+    if (!mapPath(path, host, sizeof host) || lstat(host, &status) != 0 || S_ISDIR(status.st_mode)) {
+        return false;
+    }
+    return unlink(host) == 0;
+}
+
+bool createDirectory(const char* path) {
+    char host[PATH_MAX];
+    return mapPath(path, host, sizeof host) && host[0] != '\0' && mkdir(host, 0755) == 0;
+}
+
+platform::FindHandle findFirstFile(const char* pattern) {
+    char host[PATH_MAX];
+    if (!mapPath(pattern, host, sizeof host)) {
+        return nullptr;
+    }
+    char* lastSlash = strrchr(host, '/');
+    const char* last = lastSlash == nullptr ? host : lastSlash + 1;
+    bool found = false;
+    if (hasWildcard(last)) {
+        char directory[PATH_MAX];
+        const size_t length = lastSlash == nullptr ? 0 : static_cast<size_t>(lastSlash - host);
+        if (lastSlash == nullptr) {
+            strcpy(directory, ".");
+        } else {
+            memcpy(directory, host, length);
+            directory[length] = '\0';
+        }
+        found = anyEntryMatches(directory, last);
+    } else {
+        struct stat status;
+        found = stat(host, &status) == 0;
+    }
+    if (!found) {
+        return nullptr;
+    }
+    return static_cast<platform::FindHandle>(calloc(1, sizeof(platform::FindObject)));
+}
+
+bool findClose(platform::FindHandle find) {
+    free(find);
+    return true;
+}
+
+uint32_t getLastError() {
+    return static_cast<uint32_t>(errno);
+}
+
+} // namespace posix

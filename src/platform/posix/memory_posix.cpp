@@ -1,0 +1,15 @@
+#include <stdlib.h>
+
+#include "platform/posix/posix_impl.h"
+
+namespace posix {
+
+void* allocateMemory(size_t size) {
+    return malloc(size == 0 ? 1 : size);
+}
+
+void freeMemory(void* block) {
+    free(block);
+}
+
+} // namespace posix

@@ -1,0 +1,21 @@
+// Payload blocks come from the process heap directly; the C runtime's
+// allocator would add nothing but code.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+namespace platform {
+
+void* allocateMemory(size_t size) {
+    return HeapAlloc(GetProcessHeap(), 0, size);
+}
+
+void freeMemory(void* block) {
+    // HeapFree leaves a null block undefined; callers may free what they
+    // never obtained.
+    if (block != NULL) {
+        HeapFree(GetProcessHeap(), 0, block);
+    }
+}
+
+} // namespace platform

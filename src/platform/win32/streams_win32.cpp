@@ -1,0 +1,58 @@
+// Buffered byte streams are the C runtime's FILE. Paths go to fopen as
+// they are: msvcrt interprets them in the ANSI code page, like the A calls.
+#include "platform/platform.h"
+
+#include <stdio.h>
+
+namespace platform {
+
+namespace {
+
+FILE* toFile(Stream stream) {
+    return reinterpret_cast<FILE*>(stream);
+}
+
+} // namespace
+
+Stream openStream(const char* path, const char* mode) {
+    return reinterpret_cast<Stream>(fopen(path, mode));
+}
+
+size_t readStream(void* buffer, size_t itemSize, size_t count, Stream stream) {
+    if (stream == NULL) {
+        return 0;
+    }
+    return fread(buffer, itemSize, count, toFile(stream));
+}
+
+size_t writeStream(const void* buffer, size_t itemSize, size_t count, Stream stream) {
+    if (stream == NULL) {
+        return 0;
+    }
+    return fwrite(buffer, itemSize, count, toFile(stream));
+}
+
+bool seekStream(Stream stream, int64_t offset, SeekOrigin origin) {
+    if (stream == NULL) {
+        return false;
+    }
+    // The 64-bit variants: fseek's long would stop at 2 GiB.
+    int whence = origin == kSeekEnd ? SEEK_END : SEEK_SET;
+    return _fseeki64(toFile(stream), offset, whence) == 0;
+}
+
+int64_t tellStream(Stream stream) {
+    if (stream == NULL) {
+        return -1;
+    }
+    return _ftelli64(toFile(stream));
+}
+
+bool closeStream(Stream stream) {
+    if (stream == NULL) {
+        return false;
+    }
+    return fclose(toFile(stream)) == 0;
+}
+
+} // namespace platform

@@ -1,0 +1,107 @@
+#include "system/registration.h"
+
+#include <string.h>
+
+#include "common/bounded_text.h"
+#include "platform/platform.h"
+#include "system/product.h"
+#include "system/registry_access.h"
+#include "system/shortcuts.h"
+
+namespace {
+
+constexpr uint32_t kInstallPathPauseMilliseconds = 500;
+
+void notifyAssociationsChanged() {
+    platform::changeNotify(platform::kShcneAssocChanged, platform::kShcnfFlush);
+}
+
+// The document type's icon is cleared and set again, with a notice after
+// each write, so that the shell drops an icon it has cached. Machine-wide
+// only; a user without the rights simply keeps the old icon.
+void writeDefaultIcon() {
+    const RegistryValueRef icon = {platform::kHkeyLocalMachine, kDocumentIconKey, ""};
+    writeRegistryValue(icon, "");
+    notifyAssociationsChanged();
+    writeRegistryValue(icon, kDefaultIconText);
+    notifyAssociationsChanged();
+}
+
+// Remembers who owned ".pdf" before, unless this program owns it already
+// (then an earlier backup must survive).
+void backUpAssociation() {
+    char previousProgId[kPathBufferSize];
+    char previousClsid[kPathBufferSize];
+    clearBuffer(previousProgId, sizeof previousProgId);
+    clearBuffer(previousClsid, sizeof previousClsid);
+    const RegistryValueRef pdfType = {platform::kHkeyLocalMachine, kPdfTypeKey, ""};
+    const RegistryValueRef contentType = {platform::kHkeyLocalMachine, kPdfContentTypeKey, "CLSID"};
+    readRegistryValue(pdfType, "", previousProgId);
+    readRegistryValue(contentType, "", previousClsid);
+    if (strcmp(previousProgId, kDocumentProgId) == 0) {
+        return;
+    }
+    writeMachineThenUser(kApplicationKey, "strdocument", previousProgId);
+    writeMachineThenUser(kApplicationKey, "strCLSID", previousClsid);
+}
+
+bool composeInstalledPath(const char* directory, const char* fileName, char* path) {
+    clearBuffer(path, kPathBufferSize);
+    return copyText(path, kPathBufferSize, directory) &&
+           appendText(path, kPathBufferSize, fileName);
+}
+
+ExitCode createRequestedShortcuts(const RunOptions& options, const char* desktop) {
+    if (options.desktopShortcut &&
+        !createShortcut(kProgramBaseName, desktop, kProgramBaseName, options.targetDirectory)) {
+        return kExitShortcut;
+    }
+    if (options.startMenuShortcuts && !createStartMenuShortcuts(options.targetDirectory)) {
+        return kExitShortcut;
+    }
+    return kExitSuccess;
+}
+
+bool writeUninstallEntry(const char* programPath, const char* uninstallerPath) {
+    return writeMachineThenUser(kUninstallKey, "UninstallString", uninstallerPath) &&
+           writeMachineThenUser(kUninstallKey, "DisplayName", kProductName) &&
+           writeMachineThenUser(kUninstallKey, "DisplayIcon", programPath) &&
+           writeMachineThenUser(kUninstallKey, "UninstallPath", uninstallerPath);
+}
+
+} // namespace
+
+ExitCode registerApplication(RunOptions* options) {
+    writeDefaultIcon();
+    backUpAssociation();
+
+    char* target = options->targetDirectory;
+    char programPath[kPathBufferSize];
+    char uninstallerPath[kPathBufferSize];
+    // The main sequence refuses targets too long for these paths; a target
+    // that still does not fit fails the required writes rather than being
+    // recorded cut short.
+    if ((!endsWithBackslash(target) && !appendChar(target, kPathBufferSize, '\\')) ||
+        !composeInstalledPath(target, kProgramFileName, programPath) ||
+        !composeInstalledPath(target, kUninstallerFileName, uninstallerPath)) {
+        return kExitRegistryWrite;
+    }
+
+    // Located whether or not a desktop shortcut was asked for.
+    char desktop[kPathBufferSize];
+    clearBuffer(desktop, sizeof desktop);
+    platform::getSpecialFolderPath(platform::kCsidlDesktopDirectory, desktop);
+
+    const ExitCode shortcuts = createRequestedShortcuts(*options, desktop);
+    if (shortcuts != kExitSuccess) {
+        return shortcuts;
+    }
+    if (!writeUninstallEntry(programPath, uninstallerPath)) {
+        return kExitRegistryWrite;
+    }
+    platform::sleepMilliseconds(kInstallPathPauseMilliseconds);
+    if (!writeMachineThenUser(kApplicationKey, "InstallPath", target)) {
+        return kExitRegistryWrite;
+    }
+    return kExitSuccess;
+}

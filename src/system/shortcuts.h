@@ -1,0 +1,12 @@
+// Shortcut files through the shell's link object.
+#pragma once
+
+// Writes "<folder>\<linkName>.lnk" pointing at "<directory><baseName>.exe"
+// with the description "Vemlo Reader". False when the link object cannot be
+// created, or when a path would not fit in 260 bytes.
+bool createShortcut(const char* baseName, const char* folder, const char* linkName,
+                    const char* directory);
+
+// Makes the start-menu folder "<programs>\Vemlo Reader" with the program's
+// and the uninstaller's shortcuts. False on the first step that fails.
+bool createStartMenuShortcuts(const char* directory);

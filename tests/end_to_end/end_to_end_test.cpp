@@ -1,0 +1,129 @@
+// The built stub, run as a user runs it, with its demo payload.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+class EndToEndTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        mkdir(temp().c_str(), 0755);
+        env = {"TMPDIR=" + temp(), "HOME=" + dir.path(), "XDG_DATA_HOME=" + (dir / "data"),
+               "XDG_DESKTOP_DIR=" + (dir / "Desktop"), "PATH=/usr/bin:/bin"};
+        mkdir((dir / "Desktop").c_str(), 0755);
+    }
+
+    // Runs the stub with these arguments and returns its exit code.
+    int run(const std::vector<std::string>& arguments) {
+        std::vector<std::string> all = {VEMSETUP_STUB};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (std::string& e : env) {
+            envp.push_back(e.data());
+        }
+        envp.push_back(nullptr);
+        pid_t child = 0;
+        if (posix_spawn(&child, VEMSETUP_STUB, nullptr, nullptr, argv.data(), envp.data()) != 0) {
+            return -1;
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string temp() const { return dir / "temp"; }
+
+    // The launched setup runs on its own; its marker appears when it has.
+    static bool waitForFile(const std::string& path) {
+        for (int i = 0; i < 200 && !fileExists(path); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        return fileExists(path);
+    }
+
+    static std::string readText(const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    ScopedTempDir dir;
+    std::vector<std::string> env;
+};
+
+TEST_F(EndToEndTest, NoArgumentsExtractsAndStartsEntryZero) {
+    ASSERT_EQ(run({}), 1);
+    const std::vector<std::string> left = listDirectory(temp());
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].rfind("vem", 0), 0u);
+    const std::string work = temp() + "/" + left[0];
+    EXPECT_TRUE(waitForFile(work + "/Setup.ran")) << "entry 0 did not run";
+    for (const char* name :
+         {"Setup.exe", "Vemlo Reader.exe", "Uninstall.exe", "Readme.txt", "License.txt"}) {
+        EXPECT_TRUE(fileExists(work + "/" + name)) << name;
+    }
+}
+
+TEST_F(EndToEndTest, InstallWritesFilesRegistryAndShortcuts) {
+    // Levels are separated by backslashes only; Z: is the host's root.
+    std::string windowsTarget = "Z:" + (dir / "apps/Vemlo");
+    std::replace(windowsTarget.begin(), windowsTarget.end(), '/', '\\');
+    const std::string target = dir / "apps/Vemlo";
+    ASSERT_EQ(run({"\"" + windowsTarget + "\"", "/d", "/s"}), 1);
+    EXPECT_EQ(listDirectory(target),
+              (std::vector<std::string>{"License.txt", "Readme.txt", "Uninstall.exe",
+                                        "Vemlo Reader.exe"}));
+    EXPECT_TRUE(listDirectory(temp()).empty());
+
+    const std::string machine = readText(dir / "data/vemsetup/registry/HKEY_LOCAL_MACHINE.reg");
+    EXPECT_EQ(machine.rfind("REGEDIT4", 0), 0u);
+    std::string escaped = windowsTarget + "\\";
+    for (size_t i = 0; (i = escaped.find('\\', i)) != std::string::npos; i += 2) {
+        escaped.insert(i, "\\");
+    }
+    EXPECT_NE(machine.find("\"InstallPath\"=\"" + escaped + "\""), std::string::npos) << machine;
+    EXPECT_NE(machine.find("\"DisplayName\"=\"Vemlo Reader\""), std::string::npos);
+    EXPECT_NE(machine.find("@=\"Vemlo Reader.exe,1\""), std::string::npos);
+
+    EXPECT_TRUE(fileExists(dir / "Desktop/Vemlo Reader.lnk"));
+    const std::string menu = dir / "data/vemsetup/Start Menu/Programs/Vemlo Reader";
+    EXPECT_TRUE(fileExists(menu + "/Vemlo Reader.lnk"));
+    EXPECT_TRUE(fileExists(menu + "/Uninstall.lnk"));
+}
+
+TEST_F(EndToEndTest, MachineStoreThatCannotBeWrittenFallsBackToTheUser) {
+    const std::string registry = dir / "data/vemsetup/registry";
+    std::filesystem::create_directories(registry);
+    writeBytes(registry + "/HKEY_LOCAL_MACHINE.reg", toBytes("REGEDIT4\r\n\r\n"));
+    chmod((registry + "/HKEY_LOCAL_MACHINE.reg").c_str(), 0444);
+    ASSERT_EQ(run({"\"" + (dir / "apps") + "\""}), 1);
+    EXPECT_NE(readText(registry + "/HKEY_CURRENT_USER.reg").find("\"InstallPath\""),
+              std::string::npos);
+    EXPECT_EQ(readText(registry + "/HKEY_LOCAL_MACHINE.reg"), "REGEDIT4\r\n\r\n");
+}
+
+TEST_F(EndToEndTest, TargetOnAMissingDriveIsExitThree) {
+    EXPECT_EQ(run({"\"Q:\\Apps\""}), 3);
+    EXPECT_TRUE(listDirectory(temp()).empty());
+}
+
+} // namespace

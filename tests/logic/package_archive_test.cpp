@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include "common/bounded_text.h"
+#include "fake_platform.h"
+#include "payload/package_archive.h"
+#include "temp_dir.h"
+
+namespace {
+
+const std::vector<TestEntry> kShippedLike = {{"Setup.exe", "setup program"},
+                                             {"Vemlo Reader.exe", "reader program"},
+                                             {"Uninstall.exe", "uninstaller"},
+                                             {"Readme.txt", "read me"},
+                                             {"License.txt", ""}};
+
+class UnpackTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        fake::reset();
+        destination = dir / "dest";
+        ASSERT_EQ(mkdir(destination.c_str(), 0755), 0);
+    }
+
+    ExitCode unpack(const Bytes& archive, UnpackMode mode) {
+        writeBytes(archivePath(), archive);
+        return unpackPackage(archivePath().c_str(), destination.c_str(), mode, launchPath);
+    }
+    std::string archivePath() const { return dir / "vem2.tmp"; }
+    std::vector<std::string> written() const { return listDirectory(destination); }
+
+    ScopedTempDir dir;
+    std::string destination;
+    char launchPath[kPathBufferSize];
+};
+
+TEST_F(UnpackTest, InstallModeLeavesOutTheDesignatedEntry) {
+    EXPECT_EQ(unpack(makeArchive(kShippedLike), UnpackMode::kInstall), kExitSuccess);
+    EXPECT_EQ(written(), (std::vector<std::string>{"License.txt", "Readme.txt", "Uninstall.exe",
+                                                   "Vemlo Reader.exe"}));
+    EXPECT_EQ(readBytes(destination + "/Readme.txt"), toBytes("read me"));
+    EXPECT_TRUE(readBytes(destination + "/License.txt").empty());
+    EXPECT_FALSE(fileExists(archivePath())) << "the archive is deleted after success";
+}
+
+TEST_F(UnpackTest, ExtractModeWritesAllAndNamesTheDesignatedEntry) {
+    EXPECT_EQ(unpack(makeArchive(kShippedLike, 1, 2), UnpackMode::kExtractAndLaunch), kExitSuccess);
+    EXPECT_EQ(written().size(), 5u);
+    EXPECT_EQ(readBytes(destination + "/Setup.exe"), toBytes("setup program"));
+    EXPECT_EQ(std::string(launchPath), destination + "\\Uninstall.exe");
+}
+
+TEST_F(UnpackTest, WithoutDesignationEverythingIsWrittenAndNothingLaunched) {
+    for (const auto& [flag, index] : {std::pair<uint32_t, int32_t>{0, 0}, {1, -1}, {1, 5}}) {
+        EXPECT_EQ(unpack(makeArchive(kShippedLike, flag, index), UnpackMode::kInstall),
+                  kExitSuccess);
+        EXPECT_EQ(written().size(), 5u) << "install, flag " << flag << " index " << index;
+        EXPECT_EQ(unpack(makeArchive(kShippedLike, flag, index), UnpackMode::kExtractAndLaunch),
+                  kExitSuccess);
+        EXPECT_STREQ(launchPath, "") << "flag " << flag << " index " << index;
+    }
+}
+
+TEST_F(UnpackTest, ZeroOrNegativeCountWritesNothing) {
+    for (int32_t count : {0, -1, INT32_MIN}) {
+        EXPECT_EQ(unpack(makeArchiveWithCount(kShippedLike, count, 1, 0), UnpackMode::kInstall),
+                  kExitSuccess);
+        EXPECT_TRUE(written().empty());
+        EXPECT_FALSE(fileExists(archivePath()));
+    }
+}
+
+TEST_F(UnpackTest, ShortHeadersAreToleratedLikeEmptyArchives) {
+    EXPECT_EQ(unpack(toBytes("HEN"), UnpackMode::kExtractAndLaunch), kExitSuccess);
+    // A count that was read still counts, but the records are missing.
+    Bytes countOnly = toBytes("HEN");
+    appendLe32(countOnly, 1);
+    EXPECT_EQ(unpack(countOnly, UnpackMode::kInstall), kExitArchiveCorrupt);
+    EXPECT_TRUE(written().empty());
+}
+
+TEST_F(UnpackTest, WrongMagicIsRefused) {
+    EXPECT_EQ(unpack({}, UnpackMode::kInstall), kExitArchiveCorrupt);
+    EXPECT_EQ(unpack(toBytes("HE"), UnpackMode::kInstall), kExitArchiveCorrupt);
+    Bytes archive = makeArchive(kShippedLike);
+    archive[2] = 'M';
+    EXPECT_EQ(unpack(archive, UnpackMode::kInstall), kExitArchiveCorrupt);
+    EXPECT_TRUE(written().empty());
+    EXPECT_TRUE(fileExists(archivePath())) << "the archive stays after a failure";
+}
+
+TEST_F(UnpackTest, MissingArchiveCannotBeOpened) {
+    EXPECT_EQ(unpackPackage((dir / "missing.tmp").c_str(), destination.c_str(),
+                            UnpackMode::kInstall, launchPath),
+              kExitArchiveOpen);
+}
+
+TEST_F(UnpackTest, RecordsCutShortAreCorruptAndNotWritten) {
+    const Bytes whole = makeArchive({{"a.txt", "first"}, {"b.txt", "second entry"}}, 0, -1);
+    // Every cut inside the second record: its length, name, size or data.
+    const size_t secondRecord = 15 + 4 + 5 + 4 + 5;
+    for (size_t cut = secondRecord + 1; cut < whole.size(); ++cut) {
+        EXPECT_EQ(unpack(Bytes(whole.begin(), whole.begin() + cut), UnpackMode::kInstall),
+                  kExitArchiveCorrupt)
+            << "cut at " << cut;
+        EXPECT_EQ(written(), std::vector<std::string>{"a.txt"}) << "cut at " << cut;
+    }
+}
+
+TEST_F(UnpackTest, LyingLengthsAreCorruptWithoutHugeAllocations) {
+    Bytes hugeData = makeArchive({{"a.txt", ""}}, 0, -1);
+    hugeData[hugeData.size() - 4] = 0xFF; // dataSize 0xFF000000
+    EXPECT_EQ(unpack(hugeData, UnpackMode::kInstall), kExitArchiveCorrupt);
+
+    Bytes hugeName = makeArchive({{"a.txt", "x"}}, 0, -1);
+    hugeName[15] = 0xFF;
+    hugeName[18] = 0xFF; // nameLength 0xFF0000FF
+    EXPECT_EQ(unpack(hugeName, UnpackMode::kInstall), kExitArchiveCorrupt);
+
+    // Millions of entries announced, one present.
+    EXPECT_EQ(unpack(makeArchiveWithCount({{"a.txt", "x"}}, 5000000, 0, -1), UnpackMode::kInstall),
+              kExitArchiveCorrupt);
+}
+
+TEST_F(UnpackTest, NameLimits) {
+    const std::string longest(259, 'n');
+    EXPECT_EQ(unpack(makeArchive({{std::string(260, 'n'), "x"}}, 0, -1), UnpackMode::kInstall),
+              kExitArchiveCorrupt);
+    EXPECT_EQ(unpack(makeArchive({{std::string("a\0b", 3), "x"}}, 0, -1), UnpackMode::kInstall),
+              kExitArchiveCorrupt);
+    // A name that fits its buffer but not the output path cannot be created.
+    EXPECT_EQ(unpack(makeArchive({{longest, "x"}}, 0, -1), UnpackMode::kInstall), kExitEntryOutput);
+    EXPECT_TRUE(written().empty());
+}
+
+TEST_F(UnpackTest, EntryThatCannotBeWrittenStopsTheRun) {
+    EXPECT_EQ(unpack(makeArchive({{"a.txt", "x"}, {"", "y"}, {"c.txt", "z"}}, 0, -1),
+                     UnpackMode::kExtractAndLaunch),
+              kExitEntryOutput);
+    EXPECT_EQ(written(), std::vector<std::string>{"a.txt"});
+
+    ASSERT_EQ(mkdir((destination + "/sub").c_str(), 0755), 0);
+    EXPECT_EQ(unpack(makeArchive({{"sub", "x"}}, 0, -1), UnpackMode::kInstall), kExitEntryOutput)
+        << "a directory of that name";
+
+    fake::failCall("openStream", 2); // the first entry's output file
+    EXPECT_EQ(unpack(makeArchive({{"b.txt", "x"}}, 0, -1), UnpackMode::kInstall), kExitEntryOutput);
+    fake::failCall("writeStream");
+    EXPECT_EQ(unpack(makeArchive({{"d.txt", "x"}}, 0, -1), UnpackMode::kInstall), kExitEntryOutput)
+        << "a short write is not a written file";
+}
+
+TEST_F(UnpackTest, EntryDataThatCannotBeAllocatedIsCorrupt) {
+    fake::failCall("allocateMemory");
+    EXPECT_EQ(unpack(makeArchive({{"a.txt", "x"}}, 0, -1), UnpackMode::kInstall),
+              kExitArchiveCorrupt);
+    EXPECT_TRUE(written().empty());
+}
+
+TEST_F(UnpackTest, NamesLeavingTheDestinationAreRefused) {
+    const char* const hostile[] = {"..\\evil.txt", "../evil.txt",   "a\\..\\..\\evil.txt",
+                                   "\\evil.txt",   "/tmp/evil.txt", "Z:\\tmp\\evil.txt",
+                                   "a.txt:stream", "NUL",           "con.txt"};
+    for (const char* name : hostile) {
+        EXPECT_EQ(unpack(makeArchive({{name, "evil"}}, 0, -1), UnpackMode::kExtractAndLaunch),
+                  kExitEntryOutput)
+            << name;
+    }
+    EXPECT_TRUE(written().empty());
+    EXPECT_FALSE(fileExists(dir / "evil.txt"));
+    EXPECT_FALSE(fileExists("/tmp/evil.txt"));
+}
+
+TEST_F(UnpackTest, NamesWithInnerLevelsNeedTheirFolder) {
+    EXPECT_EQ(unpack(makeArchive({{"docs\\a.txt", "x"}}, 0, -1), UnpackMode::kInstall),
+              kExitEntryOutput);
+    ASSERT_EQ(mkdir((destination + "/docs").c_str(), 0755), 0);
+    EXPECT_EQ(unpack(makeArchive({{"docs\\a.txt", "x"}}, 0, -1), UnpackMode::kInstall),
+              kExitSuccess);
+    EXPECT_EQ(readBytes(destination + "/docs/a.txt"), toBytes("x"));
+}
+
+TEST(ComposeOutputPath, AddsOneBackslashWhereNeeded) {
+    char path[kPathBufferSize];
+    ASSERT_TRUE(composeOutputPath("D:\\Apps\\", "a.txt", path));
+    EXPECT_STREQ(path, "D:\\Apps\\a.txt");
+    ASSERT_TRUE(composeOutputPath("D:\\Apps", "a.txt", path));
+    EXPECT_STREQ(path, "D:\\Apps\\a.txt");
+    ASSERT_TRUE(composeOutputPath("", "a.txt", path));
+    EXPECT_STREQ(path, "\\a.txt");
+    const std::string directory(250, 'd');
+    EXPECT_TRUE(composeOutputPath(directory.c_str(), "12345678", path)); // 259 characters
+    EXPECT_FALSE(composeOutputPath(directory.c_str(), "123456789", path));
+    EXPECT_STREQ(path, "");
+}
+
+} // namespace

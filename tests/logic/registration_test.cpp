@@ -1,0 +1,159 @@
+#include "registry_fixture.h"
+#include "system/product.h"
+#include "system/registration.h"
+
+namespace {
+
+class RegistrationTest : public RegistryFixture {};
+
+const char* const kUninstall =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vemlo Reader";
+const char* const kApplication = "Software\\Vemlo Software\\Vemlo Reader";
+const char* const kIcon = "SOFTWARE\\Classes\\VemloReader.Document\\DefaultIcon";
+
+TEST_F(RegistrationTest, WritesTheWholeTableInOrder) {
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_STREQ(o.targetDirectory, "D:\\Apps\\");
+    EXPECT_EQ(machine(kIcon, ""), "Vemlo Reader.exe,1");
+    EXPECT_EQ(machine(kUninstall, "UninstallString"), "D:\\Apps\\Uninstall.exe");
+    EXPECT_EQ(machine(kUninstall, "DisplayName"), "Vemlo Reader");
+    EXPECT_EQ(machine(kUninstall, "DisplayIcon"), "D:\\Apps\\Vemlo Reader.exe");
+    EXPECT_EQ(machine(kUninstall, "UninstallPath"), "D:\\Apps\\Uninstall.exe");
+    EXPECT_EQ(machine(kApplication, "InstallPath"), "D:\\Apps\\");
+    EXPECT_EQ(user(kUninstall, "DisplayName"), "<missing>") << "nothing falls back";
+
+    const std::vector<std::string> expected = {"",
+                                               "sleep",
+                                               "",
+                                               "sleep",
+                                               "strdocument",
+                                               "strCLSID",
+                                               "UninstallString",
+                                               "DisplayName",
+                                               "DisplayIcon",
+                                               "UninstallPath",
+                                               "pause",
+                                               "InstallPath"};
+    std::vector<std::string> order;
+    for (const std::string& call : fake::calls()) {
+        if (call.rfind("regSetValue:", 0) == 0) {
+            order.push_back(call.substr(12));
+        } else if (call == "changeNotify") {
+            order.push_back("sleep");
+        } else if (call == "sleepMilliseconds:500") {
+            order.push_back("pause");
+        }
+    }
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(RegistrationTest, TargetWithBackslashIsUsedUnchanged) {
+    RunOptions o = options("D:\\Apps\\");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(machine(kApplication, "InstallPath"), "D:\\Apps\\");
+    EXPECT_EQ(machine(kUninstall, "DisplayIcon"), "D:\\Apps\\Vemlo Reader.exe");
+}
+
+TEST_F(RegistrationTest, BacksUpAnotherOwnerOfPdf) {
+    writeRegistryValue({platform::kHkeyLocalMachine, "Software\\Classes\\.pdf", ""}, "Other.Pdf");
+    writeRegistryValue({platform::kHkeyLocalMachine,
+                        "SOFTWARE\\Classes\\MIME\\Database\\Content Type\\application/pdf",
+                        "CLSID"},
+                       "{11111111-2222-3333-4444-555555555555}");
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(machine(kApplication, "strdocument"), "Other.Pdf");
+    EXPECT_EQ(machine(kApplication, "strCLSID"), "{11111111-2222-3333-4444-555555555555}");
+}
+
+TEST_F(RegistrationTest, OwnerDifferingOnlyInCaseIsBackedUp) {
+    writeRegistryValue({platform::kHkeyLocalMachine, "Software\\Classes\\.pdf", ""},
+                       "vemloreader.document");
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(machine(kApplication, "strdocument"), "vemloreader.document");
+    EXPECT_EQ(machine(kApplication, "strCLSID"), "");
+}
+
+TEST_F(RegistrationTest, ExistingBackupSurvivesWhenTheProgramOwnsPdf) {
+    writeRegistryValue({platform::kHkeyLocalMachine, "Software\\Classes\\.pdf", ""},
+                       "VemloReader.Document");
+    writeRegistryValue({platform::kHkeyLocalMachine, kApplication, "strdocument"}, "Earlier.Pdf");
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(machine(kApplication, "strdocument"), "Earlier.Pdf");
+    EXPECT_EQ(machine(kApplication, "strCLSID"), "<missing>");
+}
+
+TEST_F(RegistrationTest, NoAssociationBacksUpEmptyTexts) {
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    uint32_t type = 0;
+    uint32_t size = 0;
+    platform::RegistryKey key = nullptr;
+    ASSERT_EQ(platform::regCreateKey(platform::rootKey(platform::kHkeyLocalMachine), kApplication,
+                                     platform::kKeyQueryValue, &key),
+              0);
+    EXPECT_EQ(platform::regQueryValue(key, "strdocument", &type, nullptr, &size), 0);
+    EXPECT_EQ(size, 1u);
+    EXPECT_EQ(platform::regQueryValue(key, "strCLSID", &type, nullptr, &size), 0);
+    EXPECT_EQ(size, 1u);
+    platform::regCloseKey(key);
+}
+
+TEST_F(RegistrationTest, UserWithoutMachineRightsGetsEverythingRequiredUnderTheUserRoot) {
+    fake::denyRegistryWrites(true, false);
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(machine(kIcon, ""), "<missing>");
+    EXPECT_EQ(user(kIcon, ""), "<missing>") << "the icon has no fallback";
+    EXPECT_EQ(user(kApplication, "strdocument"), "");
+    EXPECT_EQ(user(kUninstall, "UninstallString"), "D:\\Apps\\Uninstall.exe");
+    EXPECT_EQ(user(kApplication, "InstallPath"), "D:\\Apps\\");
+    EXPECT_EQ(machine(kUninstall, "DisplayName"), "<missing>");
+}
+
+TEST_F(RegistrationTest, RequiredValueUnderNoRootIsExitTenAtThatValue) {
+    // With the machine-wide root denied, regCreateKey is called twice for
+    // the icon, twice for the reads, and twice (machine, then user) for
+    // each backup and each uninstall value.
+    fake::denyRegistryWrites(true, false);
+    fake::failCall("regCreateKey", 8 + 2 * 2 + 2); // DisplayIcon under the user's root
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitRegistryWrite);
+    EXPECT_EQ(user(kUninstall, "DisplayName"), "Vemlo Reader");
+    EXPECT_EQ(user(kUninstall, "DisplayIcon"), "<missing>");
+    EXPECT_EQ(user(kUninstall, "UninstallPath"), "<missing>");
+    EXPECT_EQ(fake::countCalls("sleepMilliseconds"), 0) << "no pause before a failed entry";
+}
+
+TEST_F(RegistrationTest, InstallPathUnderNoRootIsExitTen) {
+    fake::denyRegistryWrites(true, false);
+    fake::failCall("regCreateKey", 8 + 4 * 2 + 2);
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitRegistryWrite);
+    EXPECT_EQ(fake::countCalls("sleepMilliseconds"), 1);
+    EXPECT_EQ(user(kApplication, "InstallPath"), "<missing>");
+}
+
+TEST_F(RegistrationTest, FailingDesktopShortcutIsExitTwelveBeforeTheUninstallEntry) {
+    fake::failCall("createShellLink");
+    RunOptions o = options("D:\\Apps", true, true);
+    EXPECT_EQ(registerApplication(&o), kExitShortcut);
+    EXPECT_EQ(machine(kIcon, ""), "Vemlo Reader.exe,1");
+    EXPECT_EQ(machine(kUninstall, "DisplayName"), "<missing>");
+    EXPECT_EQ(machine(kApplication, "InstallPath"), "<missing>");
+    EXPECT_EQ(fake::countCalls("createShellLink"), 1) << "the start menu is not attempted";
+    EXPECT_FALSE(isDirectory(dir / "data/vemsetup/Start Menu/Programs/Vemlo Reader"));
+}
+
+TEST_F(RegistrationTest, DesktopFolderIsLocatedEvenWithoutShortcuts) {
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(fake::countCalls("getSpecialFolderPath"), 1);
+    EXPECT_EQ(fake::countCalls("createShellLink"), 0);
+    EXPECT_EQ(fake::countCalls("createDirectory"), 0);
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "common/bounded_text.h"
+#include "fake_platform.h"
+#include "system/registry_access.h"
+#include "temp_dir.h"
+
+namespace {
+
+class RegistryAccessTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        fake::reset();
+        dataEnv = std::make_unique<ScopedEnv>("XDG_DATA_HOME", dir / "data");
+        memset(out, 'X', sizeof out);
+        out[sizeof out - 1] = '\0';
+    }
+
+    // Stores raw data of any type, as another program would have.
+    void store(const char* subKey, const char* name, uint32_t type, const Bytes& data) {
+        platform::RegistryKey key = nullptr;
+        ASSERT_EQ(platform::regCreateKey(platform::rootKey(platform::kHkeyLocalMachine), subKey,
+                                         platform::kKeySetValue, &key),
+                  0);
+        platform::regSetValue(key, name, type, data.data(), static_cast<uint32_t>(data.size()));
+        platform::regCloseKey(key);
+    }
+
+    Bytes stored(platform::RegistryRoot root, const char* subKey, const char* name,
+                 uint32_t* type) {
+        platform::RegistryKey key = nullptr;
+        if (platform::regCreateKey(platform::rootKey(root), subKey, platform::kKeyQueryValue,
+                                   &key) != 0) {
+            return {};
+        }
+        uint32_t size = 0;
+        Bytes data;
+        if (platform::regQueryValue(key, name, type, nullptr, &size) == 0) {
+            data.resize(size);
+            platform::regQueryValue(key, name, type, data.data(), &size);
+        }
+        platform::regCloseKey(key);
+        return data;
+    }
+
+    bool read(const char* subKey, const char* name, const char* fallback = "fallback") {
+        return readRegistryValue({platform::kHkeyLocalMachine, subKey, name}, fallback, out);
+    }
+
+    ScopedTempDir dir;
+    std::unique_ptr<ScopedEnv> dataEnv;
+    char out[kPathBufferSize];
+};
+
+TEST_F(RegistryAccessTest, MissingValueLeavesOutputUntouched) {
+    store("Software\\Test", "other", platform::kRegSz, toBytes(std::string("x\0", 2)));
+    EXPECT_FALSE(read("Software\\Test", "missing"));
+    EXPECT_EQ(out[0], 'X');
+    EXPECT_EQ(out[258], 'X');
+}
+
+TEST_F(RegistryAccessTest, ReadingUnderAMissingKeyCreatesItEmpty) {
+    EXPECT_FALSE(read("Software\\Created\\ByRead", "v"));
+    platform::RegistryKey key = nullptr;
+    // Opening for reading succeeds only for a key that exists now.
+    fake::denyRegistryWrites(true, true);
+    EXPECT_EQ(platform::regCreateKey(platform::rootKey(platform::kHkeyLocalMachine),
+                                     "software\\created\\byread", platform::kKeyQueryValue, &key),
+              0);
+    platform::regCloseKey(key);
+}
+
+TEST_F(RegistryAccessTest, TextValues) {
+    store("Software\\Test", "text", platform::kRegSz, toBytes(std::string("hello\0", 6)));
+    ASSERT_TRUE(read("Software\\Test", "text"));
+    EXPECT_STREQ(out, "hello");
+
+    store("Software\\Test", "empty", platform::kRegSz, toBytes(std::string("\0", 1)));
+    ASSERT_TRUE(read("Software\\Test", "empty"));
+    EXPECT_STREQ(out, "fallback");
+
+    store("Software\\Test", "expand", platform::kRegExpandSz,
+          toBytes(std::string("%SystemRoot%\\x\0", 15)));
+    ASSERT_TRUE(read("Software\\Test", "expand"));
+    EXPECT_STREQ(out, "%SystemRoot%\\x");
+}
+
+TEST_F(RegistryAccessTest, TextsAreCutWithinTheStoredDataAndTheBuffer) {
+    store("Software\\Test", "long", platform::kRegSz, Bytes(600, 'L'));
+    ASSERT_TRUE(read("Software\\Test", "long"));
+    EXPECT_EQ(std::string(out), std::string(259, 'L'));
+
+    store("Software\\Test", "unterminated", platform::kRegSz, toBytes("abc"));
+    ASSERT_TRUE(read("Software\\Test", "unterminated"));
+    EXPECT_STREQ(out, "abc");
+}
+
+TEST_F(RegistryAccessTest, DwordValues) {
+    store("Software\\Test", "answer", platform::kRegDword, {42, 0, 0, 0});
+    ASSERT_TRUE(read("Software\\Test", "answer"));
+    EXPECT_STREQ(out, "42");
+    store("Software\\Test", "minus", platform::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF});
+    ASSERT_TRUE(read("Software\\Test", "minus"));
+    EXPECT_STREQ(out, "-1");
+    store("Software\\Test", "lowest", platform::kRegDword, {0, 0, 0, 0x80});
+    ASSERT_TRUE(read("Software\\Test", "lowest"));
+    EXPECT_STREQ(out, "-2147483648");
+    // Data of the wrong length is read within its bytes.
+    store("Software\\Test", "short", platform::kRegDword, {7});
+    ASSERT_TRUE(read("Software\\Test", "short"));
+    EXPECT_STREQ(out, "7");
+    store("Software\\Test", "long", platform::kRegDword, {1, 0, 0, 0, 9, 9});
+    ASSERT_TRUE(read("Software\\Test", "long"));
+    EXPECT_STREQ(out, "1");
+}
+
+TEST_F(RegistryAccessTest, OtherTypesGiveTheFallback) {
+    store("Software\\Test", "binary", platform::kRegBinary, {1, 2, 3});
+    ASSERT_TRUE(read("Software\\Test", "binary"));
+    EXPECT_STREQ(out, "fallback");
+    store("Software\\Test", "multi", platform::kRegMultiSz, toBytes(std::string("a\0b\0\0", 5)));
+    ASSERT_TRUE(read("Software\\Test", "multi"));
+    EXPECT_STREQ(out, "fallback");
+}
+
+TEST_F(RegistryAccessTest, EmptySubKeyQueriesTheRootAndOpensNothing) {
+    EXPECT_FALSE(read("", "nothing-here"));
+    EXPECT_FALSE(read(nullptr, "nothing-here"));
+    EXPECT_EQ(fake::countCalls("regCreateKey"), 0);
+    EXPECT_EQ(fake::countCalls("regCloseKey"), 0);
+}
+
+TEST_F(RegistryAccessTest, WritesStoreTerminatedText) {
+    ASSERT_TRUE(writeRegistryValue({platform::kHkeyLocalMachine, "Software\\W", "empty"}, ""));
+    uint32_t type = 0;
+    EXPECT_EQ(stored(platform::kHkeyLocalMachine, "Software\\W", "empty", &type), Bytes{0});
+    EXPECT_EQ(type, platform::kRegSz);
+
+    ASSERT_TRUE(writeRegistryValue({platform::kHkeyLocalMachine, "Software\\W", ""}, "default"));
+    EXPECT_EQ(stored(platform::kHkeyLocalMachine, "Software\\W", "", &type),
+              toBytes(std::string("default\0", 8)));
+    EXPECT_EQ(fake::countCalls("regCreateKey"), fake::countCalls("regCloseKey"));
+}
+
+TEST_F(RegistryAccessTest, WriteReportsOnlyWhetherTheKeyOpened) {
+    fake::denyRegistryWrites(true, false);
+    EXPECT_FALSE(writeRegistryValue({platform::kHkeyLocalMachine, "Software\\W", "v"}, "x"));
+    fake::denyRegistryWrites(false, false);
+    fake::failCall("regSetValue");
+    EXPECT_TRUE(writeRegistryValue({platform::kHkeyLocalMachine, "Software\\W", "v"}, "x"));
+}
+
+TEST_F(RegistryAccessTest, MachineThenUserFallsBackOnlyWhenTheKeyCannotBeOpened) {
+    EXPECT_TRUE(writeMachineThenUser("Software\\F", "v", "machine"));
+    uint32_t type = 0;
+    EXPECT_FALSE(stored(platform::kHkeyLocalMachine, "Software\\F", "v", &type).empty());
+    EXPECT_TRUE(stored(platform::kHkeyCurrentUser, "Software\\F", "v", &type).empty());
+
+    fake::denyRegistryWrites(true, false);
+    EXPECT_TRUE(writeMachineThenUser("Software\\F", "u", "user"));
+    EXPECT_EQ(stored(platform::kHkeyCurrentUser, "Software\\F", "u", &type),
+              toBytes(std::string("user\0", 5)));
+
+    fake::denyRegistryWrites(true, true);
+    EXPECT_FALSE(writeMachineThenUser("Software\\F", "none", "x"));
+}
+
+} // namespace

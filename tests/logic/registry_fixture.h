@@ -1,0 +1,52 @@
+// Shared set-up for tests that touch the registry and shell stand-ins: every
+// store and folder lives in the test's own directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "app/run_options.h"
+#include "fake_platform.h"
+#include "system/registry_access.h"
+#include "temp_dir.h"
+
+class RegistryFixture : public testing::Test {
+  protected:
+    void SetUp() override {
+        fake::reset();
+        dataEnv = std::make_unique<ScopedEnv>("XDG_DATA_HOME", dir / "data");
+        desktopEnv = std::make_unique<ScopedEnv>("XDG_DESKTOP_DIR", dir / "Desktop");
+        homeEnv = std::make_unique<ScopedEnv>("HOME", dir.path());
+        mkdir((dir / "Desktop").c_str(), 0755);
+    }
+
+    RunOptions options(const std::string& target, bool desktop = false, bool startMenu = false) {
+        RunOptions o;
+        memset(&o, 0, sizeof o);
+        o.installMode = true;
+        strncpy(o.targetDirectory, target.c_str(), sizeof o.targetDirectory - 1);
+        o.desktopShortcut = desktop;
+        o.startMenuShortcuts = startMenu;
+        return o;
+    }
+
+    // The value as text, or "<missing>".
+    std::string value(platform::RegistryRoot root, const char* subKey, const char* name) {
+        char out[260] = "<missing>";
+        fake::denyRegistryWrites(false, false);
+        readRegistryValue({root, subKey, name}, "", out);
+        return out;
+    }
+
+    std::string machine(const char* subKey, const char* name) {
+        return value(platform::kHkeyLocalMachine, subKey, name);
+    }
+    std::string user(const char* subKey, const char* name) {
+        return value(platform::kHkeyCurrentUser, subKey, name);
+    }
+
+    ScopedTempDir dir;
+    std::unique_ptr<ScopedEnv> dataEnv, desktopEnv, homeEnv;
+};

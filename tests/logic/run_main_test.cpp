@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/run_main.h"
+#include "fake_platform.h"
+#include "temp_dir.h"
+
+namespace {
+
+const std::vector<TestEntry> kEntries = {{"Setup.exe", "setup"},
+                                         {"Vemlo Reader.exe", "reader"},
+                                         {"Uninstall.exe", "uninstaller"},
+                                         {"Readme.txt", "read me"},
+                                         {"License.txt", "license"}};
+
+// Each run gets its own temporary directory, registry stores and folders.
+class RunMainTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        fake::reset();
+        fake::setResource(makeLzma(makeArchive(kEntries)));
+        mkdir(temp().c_str(), 0755);
+        tmpEnv = std::make_unique<ScopedEnv>("TMPDIR", temp());
+        dataEnv = std::make_unique<ScopedEnv>("XDG_DATA_HOME", dir / "data");
+        desktopEnv = std::make_unique<ScopedEnv>("XDG_DESKTOP_DIR", dir / "Desktop");
+        homeEnv = std::make_unique<ScopedEnv>("HOME", dir.path());
+    }
+
+    std::string temp() const { return dir / "temp"; }
+    std::string target() const { return dir / "apps"; }
+    std::string quotedTarget() const { return "\"" + target() + "\""; }
+    std::vector<std::string> tempFiles() const { return listDirectory(temp()); }
+
+    ScopedTempDir dir;
+    std::unique_ptr<ScopedEnv> tmpEnv, dataEnv, desktopEnv, homeEnv;
+};
+
+TEST_F(RunMainTest, ExtractAndLaunchUnpacksIntoOneWorkDirectoryAndStartsEntryZero) {
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    const std::vector<std::string> left = tempFiles();
+    ASSERT_EQ(left.size(), 1u) << "only the work directory stays";
+    EXPECT_EQ(left[0].rfind("vem", 0), 0u);
+    const std::string work = temp() + "/" + left[0];
+    ASSERT_TRUE(isDirectory(work));
+    EXPECT_EQ(listDirectory(work).size(), 5u);
+    EXPECT_EQ(readBytes(work + "/Setup.exe"), toBytes("setup"));
+    EXPECT_EQ(fake::callsWithDetail("createProcess"),
+              std::vector<std::string>{temp() + "/" + left[0] + "\\Setup.exe"});
+}
+
+TEST_F(RunMainTest, BothTemporaryFilesExistOnceTheSecondIsReserved) {
+    std::vector<std::string> atDecode;
+    std::vector<size_t> sizes;
+    // The first stream opened is the decoder reading the first file back.
+    fake::onCall("openStream", 1, [&] {
+        atDecode = tempFiles();
+        for (const std::string& name : atDecode) {
+            sizes.push_back(readBytes(temp() + "/" + name).size());
+        }
+    });
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    ASSERT_EQ(atDecode.size(), 2u);
+    EXPECT_EQ(atDecode[0].rfind("vem", 0), 0u);
+    EXPECT_EQ(atDecode[1].rfind("vem", 0), 0u);
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<size_t>{0, makeLzma(makeArchive(kEntries)).size()}))
+        << "one holds the payload, the other is reserved empty";
+}
+
+TEST_F(RunMainTest, InstallWritesAllButTheDesignatedEntry) {
+    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitSuccess);
+    EXPECT_EQ(listDirectory(target()),
+              (std::vector<std::string>{"License.txt", "Readme.txt", "Uninstall.exe",
+                                        "Vemlo Reader.exe"}));
+    EXPECT_TRUE(tempFiles().empty()) << "no temporary file is left";
+    EXPECT_TRUE(fake::callsWithDetail("createProcess").empty());
+}
+
+TEST_F(RunMainTest, InstallIntoExistingDirectoryCreatesNothingForIt) {
+    mkdir(target().c_str(), 0755);
+    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitSuccess);
+    EXPECT_EQ(fake::countCalls("createDirectory"), 0);
+}
+
+TEST_F(RunMainTest, TargetThatCannotBeCreatedIsExitThreeBeforeAnyTemporaryFile) {
+    EXPECT_EQ(runMain("\"Q:\\Apps\" /d"), kExitTargetDirectory);
+    EXPECT_EQ(runMain(("\"" + std::string(300, 'a') + "\"").c_str()), kExitTargetDirectory);
+    // 242 characters fit the registration paths, 243 do not.
+    mkdir(target().c_str(), 0755);
+    const std::string base = target() + "/";
+    EXPECT_EQ(runMain(("\"" + base + std::string(243 - base.size(), 'x') + "\"").c_str()),
+              kExitTargetDirectory);
+    EXPECT_EQ(runMain(("\"" + base + std::string(243 - base.size(), 'x') + "\\\"").c_str()),
+              kExitTargetDirectory);
+    EXPECT_TRUE(tempFiles().empty());
+    EXPECT_EQ(fake::countCalls("getTempPath"), 0);
+    EXPECT_EQ(runMain(("\"" + base + std::string(242 - base.size(), 'x') + "\"").c_str()),
+              kExitSuccess);
+}
+
+TEST_F(RunMainTest, NoTemporaryDirectoryIsExitFour) {
+    fake::failCall("getTempPath");
+    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitTempDirectory);
+    EXPECT_TRUE(isDirectory(target())) << "the target made before stays";
+    EXPECT_TRUE(tempFiles().empty());
+
+    // A temporary path longer than the buffer cannot be obtained either.
+    ScopedEnv longTemp("TMPDIR", "/" + std::string(300, 't'));
+    EXPECT_EQ(runMain(""), kExitTempDirectory);
+}
+
+TEST_F(RunMainTest, NoTemporaryNameIsExitFiveWithWhatStaysBehind) {
+    fake::failCall("getTempFileName", 1);
+    EXPECT_EQ(runMain(""), kExitTempFileName);
+    EXPECT_TRUE(tempFiles().empty());
+
+    fake::failCall("getTempFileName", 2);
+    EXPECT_EQ(runMain(""), kExitTempFileName);
+    std::vector<std::string> left = tempFiles();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(readBytes(temp() + "/" + left[0]), makeLzma(makeArchive(kEntries)))
+        << "the first file holds the whole payload";
+    std::remove((temp() + "/" + left[0]).c_str());
+
+    fake::failCall("getTempFileName", 3); // the work directory's name
+    EXPECT_EQ(runMain(""), kExitTempFileName);
+    left = tempFiles();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(readBytes(temp() + "/" + left[0]), makeArchive(kEntries))
+        << "the second file holds the whole archive";
+}
+
+TEST_F(RunMainTest, TemporaryDirectoryThatDoesNotExistIsExitFive) {
+    ScopedEnv missing("TMPDIR", dir / "missing");
+    EXPECT_EQ(runMain(""), kExitTempFileName);
+}
+
+TEST_F(RunMainTest, FirstFileThatCannotBeCreatedIsExitSeven) {
+    fake::failCall("createFileForWriting");
+    EXPECT_EQ(runMain(""), kExitTempFileCreate);
+    const std::vector<std::string> left = tempFiles();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_TRUE(readBytes(temp() + "/" + left[0]).empty());
+}
+
+TEST_F(RunMainTest, ArchiveThatCannotBeOpenedIsExitEight) {
+    fake::failCall("openStream", 3); // read back, written, then opened as the archive
+    EXPECT_EQ(runMain(""), kExitArchiveOpen);
+}
+
+TEST_F(RunMainTest, PayloadThatIsNoArchiveIsExitNine) {
+    fake::setResource(toBytes("this is not an lzma stream at all"));
+    EXPECT_EQ(runMain(""), kExitArchiveCorrupt);
+    fake::setResource(makeLzma(toBytes("HEX and more")));
+    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitArchiveCorrupt);
+    EXPECT_TRUE(listDirectory(target()).empty());
+    fake::setResource({});
+    EXPECT_EQ(runMain(""), kExitArchiveCorrupt) << "no resource at all";
+}
+
+TEST_F(RunMainTest, EntryThatCannotBeWrittenIsExitFourteen) {
+    fake::setResource(makeLzma(makeArchive({{"a.txt", "x"}, {"", "y"}})));
+    EXPECT_EQ(runMain(""), kExitEntryOutput);
+    EXPECT_TRUE(fake::callsWithDetail("createProcess").empty());
+}
+
+TEST_F(RunMainTest, WorkDirectoryThisRunDidNotMakeIsNotUsed) {
+    fake::failCall("createDirectory");
+    EXPECT_EQ(runMain(""), kExitEntryOutput);
+    EXPECT_EQ(fake::countCalls("openStream"), 2) << "the archive is never opened for unpacking";
+}
+
+TEST_F(RunMainTest, NothingDesignatedUnpacksAndStartsNothing) {
+    fake::setResource(makeLzma(makeArchive(kEntries, 0, 0)));
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    EXPECT_TRUE(fake::callsWithDetail("createProcess").empty());
+    fake::setResource(makeLzma(makeArchive(kEntries, 0, 0)));
+    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitSuccess);
+    EXPECT_EQ(listDirectory(target()).size(), 5u) << "nothing excluded in install mode";
+}
+
+TEST_F(RunMainTest, LaunchFailureIsStillSuccess) {
+    fake::failCall("createProcess");
+    EXPECT_EQ(runMain(""), kExitSuccess);
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+#include <algorithm>
+
+#include "registry_fixture.h"
+#include "system/shortcuts.h"
+
+namespace {
+
+class ShortcutsTest : public RegistryFixture {
+  protected:
+    std::string programs() const { return dir / "data/vemsetup/Start Menu/Programs"; }
+};
+
+// The .lnk stand-in stores the target path in its LinkInfo (ANSI) and the
+// description in its string data (UTF-16); both are searched for as bytes.
+bool contains(const Bytes& bytes, const std::string& text) {
+    std::string wide;
+    for (char c : text) {
+        wide += c;
+        wide += '\0';
+    }
+    for (const std::string& form : {text, wide}) {
+        if (std::search(bytes.begin(), bytes.end(), form.begin(), form.end()) != bytes.end()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(ShortcutsTest, CreatesLinkWithTargetAndDescription) {
+    const std::string desk = dir / "Desk";
+    mkdir(desk.c_str(), 0755);
+    ASSERT_TRUE(createShortcut("Vemlo Reader", desk.c_str(), "Vemlo Reader", "D:\\Apps\\"));
+    const Bytes link = readBytes(desk + "/Vemlo Reader.lnk");
+    EXPECT_TRUE(contains(link, "D:\\Apps\\Vemlo Reader.exe"));
+    EXPECT_TRUE(contains(link, "Vemlo Reader"));
+    EXPECT_EQ(fake::countCalls("shellLinkRelease"), 1);
+    EXPECT_EQ(fake::countCalls("persistFileRelease"), 1);
+}
+
+TEST_F(ShortcutsTest, DirectoryIsJoinedAsItIs) {
+    const std::string desk = dir / "Desk";
+    mkdir(desk.c_str(), 0755);
+    ASSERT_TRUE(createShortcut("Vemlo Reader", desk.c_str(), "Vemlo Reader", "D:\\Apps"));
+    EXPECT_TRUE(contains(readBytes(desk + "/Vemlo Reader.lnk"), "D:\\AppsVemlo Reader.exe"));
+}
+
+TEST_F(ShortcutsTest, OnlyALinkObjectFailureIsReported) {
+    const std::string desk = dir / "Desk";
+    mkdir(desk.c_str(), 0755);
+    fake::failCall("shellLinkQueryPersistFile");
+    EXPECT_TRUE(createShortcut("Uninstall", desk.c_str(), "Uninstall", "D:\\Apps\\"));
+    fake::failCall("persistFileSave");
+    EXPECT_TRUE(createShortcut("Uninstall", desk.c_str(), "Uninstall", "D:\\Apps\\"));
+    EXPECT_FALSE(fileExists(desk + "/Uninstall.lnk"));
+    fake::failCall("createShellLink");
+    EXPECT_FALSE(createShortcut("Uninstall", desk.c_str(), "Uninstall", "D:\\Apps\\"));
+}
+
+TEST_F(ShortcutsTest, PathsThatDoNotFitAreRefused) {
+    const std::string longFolder(250, 'f');
+    EXPECT_FALSE(createShortcut("Vemlo Reader", longFolder.c_str(), "Vemlo Reader", "D:\\"));
+    const std::string longDirectory(250, 'd');
+    EXPECT_FALSE(createShortcut("Vemlo Reader", "D:\\Desk", "Vemlo Reader", longDirectory.c_str()));
+    EXPECT_EQ(fake::countCalls("createShellLink"), 0);
+}
+
+TEST_F(ShortcutsTest, StartMenuFolderHoldsBothShortcuts) {
+    ASSERT_TRUE(createStartMenuShortcuts("D:\\Apps\\"));
+    ASSERT_TRUE(createStartMenuShortcuts("D:\\Apps\\")) << "a second run overwrites";
+    const std::string folder = programs() + "/Vemlo Reader";
+    EXPECT_EQ(listDirectory(folder),
+              (std::vector<std::string>{"Uninstall.lnk", "Vemlo Reader.lnk"}));
+    const Bytes uninstall = readBytes(folder + "/Uninstall.lnk");
+    EXPECT_TRUE(contains(uninstall, "D:\\Apps\\Uninstall.exe"));
+    EXPECT_TRUE(contains(uninstall, "Vemlo Reader")) << "the description is the product's";
+}
+
+TEST_F(ShortcutsTest, FolderStaysWhenTheLinkObjectIsMissing) {
+    fake::failCall("createShellLink", 1, true);
+    EXPECT_FALSE(createStartMenuShortcuts("D:\\Apps\\"));
+    EXPECT_TRUE(isDirectory(programs() + "/Vemlo Reader"));
+    EXPECT_TRUE(listDirectory(programs() + "/Vemlo Reader").empty());
+    EXPECT_EQ(fake::countCalls("createShellLink"), 1) << "the second shortcut is not attempted";
+}
+
+TEST_F(ShortcutsTest, FolderThatCannotBeMadeFailsBeforeAnyLink) {
+    fake::failCall("createDirectory", 1, true);
+    EXPECT_FALSE(createStartMenuShortcuts("D:\\Apps\\"));
+    EXPECT_EQ(fake::countCalls("createShellLink"), 0);
+}
+
+} // namespace

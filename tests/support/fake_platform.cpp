@@ -1,0 +1,157 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <map>
+
+#include "platform/posix/posix_impl.h"
+
+namespace {
+
+struct Failure {
+    int nth;
+    bool always;
+};
+
+struct State {
+    std::map<std::string, int> counts;
+    std::map<std::string, Failure> failures;
+    std::map<std::string, std::pair<int, std::function<void()>>> hooks;
+    std::vector<std::string> calls;
+    std::vector<unsigned char> resource;
+    bool hasResource = false;
+    bool denyMachine = false;
+    bool denyUser = false;
+    bool startProcesses = false;
+};
+
+State& state() {
+    static State instance;
+    return instance;
+}
+
+void log(const std::string& entry) {
+    state().calls.push_back(entry);
+}
+
+bool shouldFail(const char* operation) {
+    State& s = state();
+    const int count = ++s.counts[operation];
+    const auto hook = s.hooks.find(operation);
+    if (hook != s.hooks.end() && hook->second.first == count) {
+        hook->second.second();
+    }
+    const auto found = s.failures.find(operation);
+    if (found == s.failures.end()) {
+        return false;
+    }
+    return count == found->second.nth || (found->second.always && count > found->second.nth);
+}
+
+} // namespace
+
+// Operations that the fake answers itself; everything else is the stand-in's.
+namespace route {
+using namespace posix;
+
+platform::ResourceBytes loadResource(const char* type, uint16_t id) {
+    if (!state().hasResource) {
+        return posix::loadResource(type, id);
+    }
+    if (std::string(type) != "PACKAGE" || id != 105) {
+        return {nullptr, 0};
+    }
+    return {state().resource.data(), static_cast<uint32_t>(state().resource.size())};
+}
+
+bool createProcess(const char* applicationName) {
+    log(std::string("createProcess:") + applicationName);
+    return state().startProcesses ? posix::createProcess(applicationName) : true;
+}
+
+long regCreateKey(platform::RegistryKey root, const char* subKey, uint32_t access,
+                  platform::RegistryKey* key) {
+    const bool denied =
+        (access & platform::kKeySetValue) != 0 &&
+        ((root == posix::rootKey(platform::kHkeyLocalMachine) && state().denyMachine) ||
+         (root == posix::rootKey(platform::kHkeyCurrentUser) && state().denyUser));
+    if (denied) {
+        return 5; // ERROR_ACCESS_DENIED
+    }
+    return posix::regCreateKey(root, subKey, access, key);
+}
+
+long regSetValue(platform::RegistryKey key, const char* valueName, uint32_t type,
+                 const unsigned char* data, uint32_t size) {
+    log(std::string("regSetValue:") + valueName);
+    return posix::regSetValue(key, valueName, type, data, size);
+}
+
+void sleepMilliseconds(uint32_t milliseconds) {
+    // Logged, not slept: the pause's length is checked, the tests stay fast.
+    log("sleepMilliseconds:" + std::to_string(milliseconds));
+}
+
+} // namespace route
+
+#define VEM_FAKE(result, name, parameters, arguments, failure)                                     \
+    result platform::name parameters {                                                             \
+        log(#name);                                                                                \
+        if (shouldFail(#name)) {                                                                   \
+            return failure;                                                                        \
+        }                                                                                          \
+        return route::name arguments;                                                              \
+    }
+VEM_PLATFORM_OPERATIONS(VEM_FAKE)
+#undef VEM_FAKE
+
+namespace fake {
+
+void reset() {
+    State& s = state();
+    s = State();
+}
+
+void failCall(const std::string& operation, int nth, bool always) {
+    State& s = state();
+    s.failures[operation] = {s.counts[operation] + nth, always};
+}
+
+void onCall(const std::string& operation, int nth, std::function<void()> hook) {
+    State& s = state();
+    s.hooks[operation] = {s.counts[operation] + nth, std::move(hook)};
+}
+
+void denyRegistryWrites(bool machine, bool user) {
+    state().denyMachine = machine;
+    state().denyUser = user;
+}
+
+void setResource(std::vector<unsigned char> bytes) {
+    state().resource = std::move(bytes);
+    state().hasResource = true;
+}
+
+void allowProcessStart(bool allow) {
+    state().startProcesses = allow;
+}
+
+const std::vector<std::string>& calls() {
+    return state().calls;
+}
+
+int countCalls(const std::string& operation) {
+    return static_cast<int>(std::count(state().calls.begin(), state().calls.end(), operation));
+}
+
+std::vector<std::string> callsWithDetail(const std::string& operation) {
+    std::vector<std::string> found;
+    const std::string prefix = operation + ":";
+    for (const std::string& call : state().calls) {
+        if (call.compare(0, prefix.size(), prefix) == 0) {
+            found.push_back(call.substr(prefix.size()));
+        }
+    }
+    return found;
+}
+
+} // namespace fake

@@ -1,0 +1,41 @@
+// A platform for tests: every operation forwards to the POSIX stand-in
+// unless the test asked for it to fail. Calls are logged so that tests can
+// check what happened and in which order.
+#pragma once
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+// Back to plain forwarding, no failures, empty log, no resource.
+void reset();
+
+// The nth call (counting from 1 after this request) of `operation` fails;
+// with `always`, that call and every later one.
+void failCall(const std::string& operation, int nth = 1, bool always = false);
+
+// Opening a key for writing under this root fails, as for a user without
+// rights there.
+void denyRegistryWrites(bool machine, bool user);
+
+// The bytes that loadResource("PACKAGE", 105) returns.
+void setResource(std::vector<unsigned char> bytes);
+
+// Runs `hook` before the nth call (from now) of `operation`, to look at the
+// state of things at that moment.
+void onCall(const std::string& operation, int nth, std::function<void()> hook);
+
+// Really start processes (off by default: launches are only logged).
+void allowProcessStart(bool allow);
+
+// Every call made, by operation name; some carry a detail after a colon
+// ("createProcess:/path", "regSetValue:DisplayName", "sleepMilliseconds:500").
+const std::vector<std::string>& calls();
+int countCalls(const std::string& operation);
+std::vector<std::string> callsWithDetail(const std::string& operation);
+
+} // namespace fake

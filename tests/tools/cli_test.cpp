@@ -1,0 +1,188 @@
+// The vempack program end to end, as a build or a test author runs it.
+#include "archive.h"
+#include "tool_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace vempack_test {
+namespace {
+
+using vempack::Bytes;
+
+class VempackCli : public ::testing::Test {
+  protected:
+    RunResult run(const std::vector<std::string>& args) { return runVempack(scratch, args); }
+
+    // An archive built by `archive` with `args`, read back by the packer's reader.
+    vempack::Package archiveOf(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"archive", "-o", scratch.file("a.hen")};
+        all.insert(all.end(), args.begin(), args.end());
+        const RunResult result = run(all);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return vempack::readArchive(readBytes(scratch.file("a.hen")));
+    }
+
+    ScratchDir scratch;
+};
+
+TEST_F(VempackCli, CreateListExtractRoundTrip) {
+    const Bytes program = noiseBytes(70000, 3);
+    const Bytes text = textBytes("Vemlo Reader\r\n");
+    writeBytes(scratch.file("reader"), program);
+    writeBytes(scratch.file("Readme.txt"), text);
+    writeBytes(scratch.file("empty"), {});
+    const std::string payload = scratch.file("p.lzma");
+
+    RunResult result = run({"create", "-o", payload, "Vemlo Reader.exe=" + scratch.file("reader"),
+                            scratch.file("Readme.txt"), "Empty.dat=" + scratch.file("empty")});
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    result = run({"list", payload});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("    0 *      70000  Vemlo Reader.exe\n"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("    2            0  Empty.dat\n"), std::string::npos);
+
+    const std::string out = scratch.file("out/nested");
+    result = run({"extract", payload, out});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readBytes(out + "/Vemlo Reader.exe"), program);
+    EXPECT_EQ(readBytes(out + "/Readme.txt"), text);
+    EXPECT_TRUE(fs::is_regular_file(out + "/Empty.dat"));
+    EXPECT_EQ(fs::file_size(out + "/Empty.dat"), 0u);
+}
+
+TEST_F(VempackCli, DesignatesTheFirstEntryTheNamedOneOrNone) {
+    writeBytes(scratch.file("x"), textBytes("x"));
+    const std::string x = scratch.file("x");
+
+    vempack::Package package = archiveOf({"A=" + x, "B=" + x});
+    EXPECT_EQ(package.designationFlag, 1u);
+    EXPECT_EQ(package.designatedIndex, 0);
+
+    package = archiveOf({"--launch", "B", "A=" + x, "B=" + x});
+    EXPECT_EQ(package.designatedIndex, 1);
+
+    package = archiveOf({"--no-launch", "A=" + x});
+    EXPECT_EQ(package.designationFlag, 0u);
+    EXPECT_EQ(package.designatedIndex, -1);
+
+    const RunResult result = run({"archive", "-o", scratch.file("b.hen"), "--launch", "C", x});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("no entry is stored as \"C\""), std::string::npos) << result.err;
+}
+
+TEST_F(VempackCli, RefusesBadNamesAndWritesNothing) {
+    writeBytes(scratch.file("x"), textBytes("x"));
+    const std::string output = scratch.file("bad.lzma");
+    for (const std::string prefix : {"../x=", "a/b=", "CON.txt=", "=", "x.=", "AUX="}) {
+        const RunResult result = run({"create", "-o", output, prefix + scratch.file("x")});
+        EXPECT_EQ(result.status, 2) << prefix;
+        EXPECT_NE(result.err.find("vempack: error: cannot store"), std::string::npos) << result.err;
+        EXPECT_FALSE(fs::exists(output)) << prefix;
+    }
+    const RunResult twice =
+        run({"create", "-o", output, "a.txt=" + scratch.file("x"), "A.TXT=" + scratch.file("x")});
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_NE(twice.err.find("given twice"), std::string::npos) << twice.err;
+}
+
+TEST_F(VempackCli, RefusesOversizedInputsBeforeReadingThem) {
+    // Sparse files: the sizes are refused from the directory entry alone.
+    const std::string big = scratch.file("big");
+    writeBytes(big, {});
+    fs::resize_file(big, vempack::kMaxArchiveSize + 1);
+    RunResult result = run({"create", "-o", scratch.file("o.lzma"), big});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("the archive would be"), std::string::npos) << result.err;
+
+    fs::resize_file(big, 3u << 30);
+    result = run({"create", "-o", scratch.file("o.lzma"), "A=" + big, "B=" + big});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("at most 4294967295"), std::string::npos) << result.err;
+}
+
+TEST_F(VempackCli, ExtractRefusesNamesThatLeaveTheDirectory) {
+    writeBytes(scratch.file("x"), textBytes("hostile"));
+    const std::string payload = scratch.file("hostile.lzma");
+    const std::string inside = scratch.file("inside");
+    const std::string escaped = scratch.file("escaped.txt");
+    ASSERT_EQ(run({"create", "-o", payload, "--raw-name", "ok.txt=" + scratch.file("x"),
+                   "../escaped.txt=" + scratch.file("x")})
+                  .status,
+              0);
+    // The raw name made it into the payload...
+    EXPECT_NE(run({"list", payload}).out.find("../escaped.txt"), std::string::npos);
+
+    // ...and extraction refuses it before writing anything.
+    const RunResult result = run({"extract", payload, inside});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("\"../escaped.txt\""), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(escaped));
+    EXPECT_FALSE(fs::exists(inside + "/ok.txt"));
+}
+
+TEST_F(VempackCli, ExtractDoesNotWriteThroughSymbolicLinks) {
+    writeBytes(scratch.file("x"), textBytes("payload"));
+    writeBytes(scratch.file("victim"), textBytes("untouched"));
+    const std::string payload = scratch.file("p.lzma");
+    ASSERT_EQ(run({"create", "-o", payload, "Readme.txt=" + scratch.file("x")}).status, 0);
+    fs::create_directory(scratch.file("dir"));
+    fs::create_symlink(scratch.file("victim"), scratch.file("dir/Readme.txt"));
+
+    const RunResult result = run({"extract", payload, scratch.file("dir")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("symbolic link"), std::string::npos) << result.err;
+    EXPECT_EQ(readBytes(scratch.file("victim")), textBytes("untouched"));
+}
+
+TEST_F(VempackCli, TruncatedPayloadsGiveClearErrors) {
+    writeBytes(scratch.file("x"), noiseBytes(5000, 9));
+    const std::string payload = scratch.file("p.lzma");
+    ASSERT_EQ(run({"create", "-o", payload, scratch.file("x")}).status, 0);
+    Bytes bytes = readBytes(payload);
+    bytes.resize(bytes.size() / 2);
+    writeBytes(payload, bytes);
+    RunResult result = run({"list", payload});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("vempack: error: the compressed data ends too early"),
+              std::string::npos)
+        << result.err;
+
+    // Well compressed, but the archive inside stops in the middle of a record.
+    ASSERT_EQ(run({"archive", "-o", scratch.file("a.hen"), scratch.file("x")}).status, 0);
+    bytes = readBytes(scratch.file("a.hen"));
+    bytes.resize(bytes.size() - 10);
+    writeBytes(scratch.file("a.hen"), bytes);
+    ASSERT_EQ(run({"compress", "-o", payload, scratch.file("a.hen")}).status, 0);
+    result = run({"extract", payload, scratch.file("out")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("the archive is truncated: entry 0's data"), std::string::npos)
+        << result.err;
+}
+
+TEST_F(VempackCli, BadCommandLinesExitWithTwo) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"pack"},
+        {"create", "x"},
+        {"create", "-o", "y", "--lc", "5", "x"},
+        {"create", "-o", "y", "--lc", "4", "--lp", "1", "x"},
+        {"create", "-o", "y", "--unknown-size", "x"},
+        {"create", "-o", "y", "--launch", "x", "--no-launch", "x"},
+        {"compress", "-o", "y", "--dict", "1KiB", "x"},
+        {"list", "--eopm", "x"},
+        {"extract", "x"},
+    };
+    for (const auto& args : bad) {
+        const RunResult result = run(args);
+        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(result.err.rfind("vempack: error: ", 0), 0u) << result.err;
+    }
+    const RunResult help = run({"create", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--raw-name"), std::string::npos);
+}
+
+} // namespace
+} // namespace vempack_test

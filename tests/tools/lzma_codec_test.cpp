@@ -1,0 +1,155 @@
+// The .lzma header and the two kinds of stream the packer writes, checked
+// against liblzma's own decoders rather than the packer's.
+#include "error.h"
+#include "lzma_codec.h"
+#include "tool_test_support.h"
+
+#include <gtest/gtest.h>
+#include <lzma.h>
+
+namespace vempack {
+namespace {
+
+using vempack_test::noiseBytes;
+using vempack_test::textBytes;
+
+// Half text, half noise: compressible, yet larger than one coder buffer.
+Bytes sampleData() {
+    Bytes data;
+    for (int i = 0; i < 4000; ++i) {
+        const Bytes line = textBytes("line " + std::to_string(i) + " of the sample\n");
+        data.insert(data.end(), line.begin(), line.end());
+    }
+    const Bytes noise = noiseBytes(100000, 7);
+    data.insert(data.end(), noise.begin(), noise.end());
+    return data;
+}
+
+// Decodes raw LZMA1 data after the header with `filter` and `options`.
+lzma_ret rawDecode(const Bytes& file, lzma_vli filter, lzma_options_lzma options, Bytes& out) {
+    const lzma_filter filters[] = {{filter, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    std::size_t inPos = kAloneHeaderSize;
+    std::size_t outPos = 0;
+    out.assign(file.size() * 4 + 1000000, 0);
+    const lzma_ret ret = lzma_raw_buffer_decode(filters, nullptr, file.data(), &inPos, file.size(),
+                                                out.data(), &outPos, out.size());
+    out.resize(outPos);
+    return ret;
+}
+
+lzma_options_lzma decoderOptions(std::uint32_t lc, std::uint32_t lp, std::uint32_t pb) {
+    lzma_options_lzma options{};
+    options.dict_size = 8u << 20;
+    options.lc = lc;
+    options.lp = lp;
+    options.pb = pb;
+    return options;
+}
+
+TEST(CompressAlone, WritesTheHeaderWithStatedSize) {
+    const Bytes data = sampleData();
+    const Bytes file = compressAlone(data, LzmaSettings());
+    ASSERT_GT(file.size(), kAloneHeaderSize);
+    const Bytes header(file.begin(), file.begin() + kAloneHeaderSize);
+    Bytes expected = {0x5D, 0x00, 0x00, 0x80, 0x00};
+    appendLe(expected, data.size(), 8);
+    EXPECT_EQ(header, expected);
+
+    LzmaSettings settings;
+    settings.properties = {0, 2, 4};
+    settings.dictionarySize = 1u << 16;
+    const Bytes custom = compressAlone(data, settings);
+    EXPECT_EQ(custom[0], (4 * 5 + 2) * 9 + 0);
+    EXPECT_EQ(loadLe32(&custom[1]), 1u << 16);
+    EXPECT_EQ(decompressAlone(custom).data, data);
+}
+
+TEST(CompressAlone, DefaultStreamHasNoEndMarker) {
+    const Bytes data = sampleData();
+    const Bytes file = compressAlone(data, LzmaSettings());
+
+    // liblzma's .lzma decoder reads it as it is.
+    Bytes viaAlone(data.size() + 100);
+    lzma_stream stream = LZMA_STREAM_INIT;
+    ASSERT_EQ(lzma_alone_decoder(&stream, UINT64_MAX), LZMA_OK);
+    stream.next_in = file.data();
+    stream.avail_in = file.size();
+    stream.next_out = viaAlone.data();
+    stream.avail_out = viaAlone.size();
+    EXPECT_EQ(lzma_code(&stream, LZMA_FINISH), LZMA_STREAM_END);
+    viaAlone.resize(viaAlone.size() - stream.avail_out);
+    lzma_end(&stream);
+    EXPECT_EQ(viaAlone, data);
+
+    // The stated size ends it; plain LZMA1, which needs the marker, fails.
+    lzma_options_lzma sized = decoderOptions(3, 0, 2);
+    lzma_set_ext_size(sized, data.size());
+    Bytes out;
+    EXPECT_EQ(rawDecode(file, LZMA_FILTER_LZMA1EXT, sized, out), LZMA_OK);
+    EXPECT_EQ(out, data);
+    EXPECT_NE(rawDecode(file, LZMA_FILTER_LZMA1, decoderOptions(3, 0, 2), out), LZMA_OK);
+}
+
+TEST(CompressAlone, EndMarkerStreamEndsByItsMarker) {
+    const Bytes data = sampleData();
+    LzmaSettings settings;
+    settings.endMarker = true;
+    const Bytes file = compressAlone(data, settings);
+    EXPECT_EQ(loadLe(&file[5], 8), data.size());
+
+    // Plain LZMA1 knows no size: only the marker can end the stream.
+    Bytes out;
+    EXPECT_EQ(rawDecode(file, LZMA_FILTER_LZMA1, decoderOptions(3, 0, 2), out), LZMA_OK);
+    EXPECT_EQ(out, data);
+    EXPECT_EQ(decompressAlone(file).data, data);
+
+    settings.unknownSize = true;
+    const Bytes unsized = compressAlone(data, settings);
+    EXPECT_EQ(loadLe(&unsized[5], 8), kUnknownSize);
+    EXPECT_EQ(decompressAlone(unsized).data, data);
+
+    settings.endMarker = false;
+    EXPECT_THROW(compressAlone(data, settings), ToolError);
+}
+
+TEST(DecompressAlone, RefusesBadHeaders) {
+    const Bytes good = compressAlone(textBytes("payload"), LzmaSettings());
+    EXPECT_EQ(decompressAlone(good).data, textBytes("payload"));
+    EXPECT_EQ(decompressAlone(good).trailingBytes, 0u);
+
+    EXPECT_THROW(decompressAlone(Bytes(good.begin(), good.begin() + 12)), ToolError);
+    Bytes patched = good;
+    patched[0] = 225;
+    EXPECT_THROW(decompressAlone(patched), ToolError);
+    patched[0] = (0 * 5 + 1) * 9 + 4; // lc 4 + lp 1
+    EXPECT_THROW(decompressAlone(patched), ToolError);
+    patched = good;
+    patched[9] = 1; // a size of 2^32 and more
+    EXPECT_THROW(decompressAlone(patched), ToolError);
+}
+
+TEST(DecompressAlone, RefusesDataThatDoesNotMatchTheStatedSize) {
+    const Bytes data = sampleData();
+    const Bytes file = compressAlone(data, LzmaSettings());
+    for (const std::size_t keep :
+         {kAloneHeaderSize, kAloneHeaderSize + 10, file.size() / 2, file.size() - 1}) {
+        EXPECT_THROW(decompressAlone(Bytes(file.begin(), file.begin() + keep)), ToolError) << keep;
+    }
+    // An end marker before the stated size.
+    LzmaSettings settings;
+    settings.endMarker = true;
+    Bytes early = compressAlone(data, settings);
+    early[5] = static_cast<std::uint8_t>(early[5] + 1);
+    EXPECT_THROW(decompressAlone(early), ToolError);
+}
+
+TEST(DecompressAlone, CountsBytesAfterTheStream) {
+    Bytes file = compressAlone(sampleData(), LzmaSettings());
+    file.insert(file.end(), {1, 2, 3});
+    const DecodedPayload payload = decompressAlone(file);
+    EXPECT_EQ(payload.data, sampleData());
+    EXPECT_EQ(payload.trailingBytes, 3u);
+}
+
+} // namespace
+} // namespace vempack

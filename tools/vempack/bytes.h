@@ -1,0 +1,31 @@
+// Byte buffers and the little-endian fields that the payload formats use.
+// Fields are assembled byte by byte so host byte order never matters.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vempack {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline void appendLe(Bytes& out, std::uint64_t value, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) {
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+}
+
+inline std::uint64_t loadLe(const std::uint8_t* bytes, std::size_t width) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) {
+        value |= static_cast<std::uint64_t>(bytes[i]) << (8 * i);
+    }
+    return value;
+}
+
+inline std::uint32_t loadLe32(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(loadLe(bytes, 4));
+}
+
+} // namespace vempack

@@ -1,0 +1,24 @@
+// The packer's commands; each returns the exit status or throws ToolError.
+#pragma once
+
+#include "archive.h"
+#include "options.h"
+
+#include <string>
+
+namespace vempack {
+
+int runCreate(const CommandLine& line);
+int runArchive(const CommandLine& line);
+int runCompress(const CommandLine& line);
+int runList(const CommandLine& line);
+int runExtract(const CommandLine& line);
+
+// Decodes the .lzma file at `path` and parses its archive, warning on stderr
+// about what the stub would tolerate but the packer never writes.
+Package readPayloadFile(const std::string& path);
+
+// Prints "vempack: warning: MESSAGE" on stderr.
+void warn(const std::string& message);
+
+} // namespace vempack

@@ -1,0 +1,62 @@
+// vempack: packs files into the setup stub's compressed payload, and lists or
+// unpacks such payloads.
+#include "commands.h"
+#include "error.h"
+#include "options.h"
+
+#include <exception>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+int run(const vempack::CommandLine& line) {
+    using vempack::Command;
+    switch (line.command) {
+    case Command::kCreate:
+        return vempack::runCreate(line);
+    case Command::kArchive:
+        return vempack::runArchive(line);
+    case Command::kCompress:
+        return vempack::runCompress(line);
+    case Command::kList:
+        return vempack::runList(line);
+    case Command::kExtract:
+        return vempack::runExtract(line);
+    case Command::kNone:
+        break;
+    }
+    std::cout << vempack::helpText(Command::kNone);
+    return 0;
+}
+
+int error(const std::string& message, int status) {
+    std::cerr << "vempack: error: " << message << '\n';
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const vempack::CommandLine line =
+            vempack::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        if (line.help) {
+            std::cout << vempack::helpText(line.command);
+            return 0;
+        }
+        return run(line);
+    } catch (const vempack::UsageError& e) {
+        error(e.what(), e.exitStatus());
+        std::cerr << "Try 'vempack --help' for more information.\n";
+        return e.exitStatus();
+    } catch (const vempack::ToolError& e) {
+        return error(e.what(), e.exitStatus());
+    } catch (const std::bad_alloc&) {
+        return error("out of memory", vempack::kExitFailure);
+    } catch (const std::exception& e) {
+        return error(e.what(), vempack::kExitFailure);
+    }
+}

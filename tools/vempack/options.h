@@ -1,0 +1,33 @@
+// The packer's command line.
+#pragma once
+
+#include "lzma_codec.h"
+
+#include <string>
+#include <vector>
+
+namespace vempack {
+
+enum class Command { kNone, kCreate, kArchive, kCompress, kList, kExtract };
+
+struct CommandLine {
+    Command command = Command::kNone;
+    bool help = false;
+    std::string output;
+    // Input files as FILE or NAME=PATH (create, archive), or the input and
+    // directory.
+    std::vector<std::string> operands;
+    bool hasLaunch = false;
+    std::string launchName;
+    bool noLaunch = false;
+    bool rawNames = false;
+    LzmaSettings lzma;
+};
+
+// Parses the arguments after the program name; throws UsageError.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// The help text of `command`, or of the whole tool for Command::kNone.
+std::string helpText(Command command);
+
+} // namespace vempack
