@@ -69,13 +69,18 @@ bool makeDirectories(char (&path)[kPathSize]) {
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The desktop folder. Every Windows profile has one; a fresh Linux home may
+// not, so it is made like the programs folder.
 bool desktopFolder(char (&path)[kPathSize]) {
     const char* desktop = absoluteVariable("XDG_DESKTOP_DIR");
-    if (desktop) {
-        return compose(path, desktop, "");
-    }
     const char* home = absoluteVariable("HOME");
-    return home && compose(path, home, "/Desktop");
+    bool composed = false;
+    if (desktop) {
+        composed = compose(path, desktop, "");
+    } else if (home) {
+        composed = compose(path, home, "/Desktop");
+    }
+    return composed && makeDirectories(path);
 }
 
 // The start-menu programs folder, which Windows makes when it is missing.
