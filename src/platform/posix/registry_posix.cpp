@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "platform/posix/atomic_write.h"
 #include "platform/posix/posix_registry_shell.h"
 #include "platform/posix/regedit_format.h"
 
@@ -160,52 +161,15 @@ bool storeWritable(const StoreFile& file) {
     return (info.st_mode & 0222) != 0 && access(file.path.c_str(), W_OK) == 0;
 }
 
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t done = write(fd, data, size);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return false;
-        }
-        data += done;
-        size -= static_cast<size_t>(done);
-    }
-    return true;
-}
-
 // Written beside the store and renamed over it, so a reader never sees half
 // a file and a failed write leaves the old store whole.
 long saveStore(const StoreFile& file, const RegeditStore& store) {
-    std::string text = serializeRegedit(store);
-    std::string temporary = file.path + ".tmp." + std::to_string(static_cast<long>(getpid()));
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return kErrorAccessDenied;
+    const std::string text = serializeRegedit(store);
+    const int error = writeFileAtomically(file.path.c_str(), text.data(), text.size());
+    if (error == 0) {
+        return kErrorSuccess;
     }
-    struct stat previous;
-    if (stat(file.path.c_str(), &previous) == 0) {
-        fchmod(fd, previous.st_mode & 07777);
-    }
-    bool written = writeAll(fd, text.data(), text.size());
-    int writeError = errno;
-    if (written && fsync(fd) != 0) {
-        written = false;
-        writeError = errno;
-    }
-    if (close(fd) != 0 && written) {
-        written = false;
-        writeError = errno;
-    }
-    if (!written || rename(temporary.c_str(), file.path.c_str()) != 0) {
-        if (written) {
-            writeError = errno;
-        }
-        unlink(temporary.c_str());
-        return writeError == ENOSPC ? kErrorDiskFull : kErrorAccessDenied;
-    }
-    return kErrorSuccess;
+    return error == ENOSPC ? kErrorDiskFull : kErrorAccessDenied;
 }
 
 bool isRootPath(const platform::RegistryKeyObject& key) {

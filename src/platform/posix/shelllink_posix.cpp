@@ -9,6 +9,7 @@
 
 #include <new>
 
+#include "platform/posix/atomic_write.h"
 #include "platform/posix/lnk_format.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_registry_shell.h"
@@ -59,49 +60,19 @@ void dropReference(platform::ShellLinkObject* link) {
     }
 }
 
-bool writeAll(int fd, const unsigned char* data, size_t size) {
-    while (size > 0) {
-        ssize_t done = write(fd, data, size);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return false;
-        }
-        data += done;
-        size -= static_cast<size_t>(done);
-    }
-    return true;
-}
-
-// Written next to the link and renamed over it, so that an existing link is
-// replaced whole or not at all.
+// Replaced whole or not at all.
 long writeLinkFile(const char* hostPath, const unsigned char* bytes, size_t size) {
-    char temporary[4096 + 32];
-    int length =
-        snprintf(temporary, sizeof temporary, "%s.tmp.%ld", hostPath, static_cast<long>(getpid()));
-    if (length < 0 || static_cast<size_t>(length) >= sizeof temporary) {
+    const int error = writeFileAtomically(hostPath, bytes, size);
+    if (error == 0) {
+        return kOk;
+    }
+    if (error == ENAMETOOLONG) {
         return kEInvalidArg;
     }
-    int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return errno == ENOENT || errno == ENOTDIR ? kEPathNotFound : kEAccessDenied;
+    if (error == ENOENT || error == ENOTDIR) {
+        return kEPathNotFound;
     }
-    bool written = writeAll(fd, bytes, size);
-    int error = errno;
-    if (close(fd) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (written && rename(temporary, hostPath) != 0) {
-        written = false;
-        error = errno;
-    }
-    if (!written) {
-        unlink(temporary);
-        return error == ENOSPC ? kEDiskFull : kEAccessDenied;
-    }
-    return kOk;
+    return error == ENOSPC ? kEDiskFull : kEAccessDenied;
 }
 
 } // namespace
