@@ -1,0 +1,114 @@
+// The built Windows stub as a file, read with objdump: a 32-bit GUI program
+// with ASLR and DEP, importing only the system DLLs it needs, and small.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "wine_harness.h"
+
+namespace wine_test {
+namespace {
+
+const std::string kObjdump = VEMSETUP_WIN32_OBJDUMP;
+const fs::path kStub = VEMSETUP_WIN32_STUB;
+
+// IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE and _NX_COMPAT.
+constexpr unsigned long kDynamicBase = 0x0040;
+constexpr unsigned long kNxCompat = 0x0100;
+// The stub without its payload must stay below this.
+constexpr std::uintmax_t kStubSizeLimit = 48 * 1024;
+
+class StubImage : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (kObjdump.empty()) {
+            GTEST_SKIP() << "i686-w64-mingw32-objdump was not found";
+        }
+        if (!fs::is_regular_file(kStub)) {
+            GTEST_SKIP() << kStub << " does not exist; build it with cmake --build --preset win32";
+        }
+        const fs::path output =
+            fs::temp_directory_path() / ("vemsetup-objdump-" + std::to_string(getpid()) + ".txt");
+        const int status =
+            runProcess({kObjdump, "-p", kStub.string()}, {"PATH=/usr/bin:/bin"}, output);
+        headers = readText(output);
+        std::error_code ec;
+        fs::remove(output, ec);
+        ASSERT_EQ(status, 0) << headers;
+    }
+
+    // The hexadecimal number after `field` at the start of a line.
+    unsigned long headerField(const std::string& field) const {
+        const std::regex pattern("(^|\n)" + field + "\\s+([0-9a-fA-F]+)");
+        std::smatch match;
+        if (!std::regex_search(headers, match, pattern)) {
+            ADD_FAILURE() << "no " << field << " in the headers";
+            return 0;
+        }
+        return std::stoul(match[2].str(), nullptr, 16);
+    }
+
+    std::string headers;
+};
+
+TEST_F(StubImage, IsA32BitGuiProgram) {
+    EXPECT_EQ(headerField("Magic"), 0x10bu) << "not PE32";
+    EXPECT_EQ(headerField("Subsystem"), 2u) << "not the Windows GUI subsystem";
+}
+
+TEST_F(StubImage, HasAslrAndDep) {
+    const unsigned long characteristics = headerField("DllCharacteristics");
+    EXPECT_EQ(characteristics & kDynamicBase, kDynamicBase) << "DYNAMIC_BASE is missing";
+    EXPECT_EQ(characteristics & kNxCompat, kNxCompat) << "NX_COMPAT is missing";
+}
+
+TEST_F(StubImage, ImportsOnlySystemDlls) {
+    std::set<std::string> imports;
+    const std::regex pattern("DLL Name: (\\S+)");
+    for (auto it = std::sregex_iterator(headers.begin(), headers.end(), pattern);
+         it != std::sregex_iterator(); ++it) {
+        std::string name = (*it)[1].str();
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        imports.insert(name);
+    }
+    const std::set<std::string> allowed = {"kernel32.dll", "advapi32.dll", "shell32.dll",
+                                           "ole32.dll", "msvcrt.dll"};
+    for (const std::string& name : imports) {
+        EXPECT_EQ(allowed.count(name), 1u) << "unexpected import " << name;
+    }
+    for (const char* needed : {"kernel32.dll", "advapi32.dll", "shell32.dll", "ole32.dll"}) {
+        EXPECT_EQ(imports.count(needed), 1u) << needed << " is not imported";
+    }
+}
+
+TEST_F(StubImage, StubWithoutPayloadIsUnder48KiB) {
+    // objdump lists the resource tree: the "PACKAGE" type, its name table
+    // with entry 105 (0x69), its one language and the leaf with the
+    // payload's size.
+    const std::regex pattern("name: \\[[^\\]]*\\]: PACKAGE,[^\n]*\n"
+                             "[^\n]*Name Table[^\n]*\n"
+                             "[^\n]*Entry: ID: 0x0*69,[^\n]*\n"
+                             "[^\n]*Language Table[^\n]*\n"
+                             "[^\n]*Entry: ID: [^\n]*\n"
+                             "[^\n]*Leaf: Addr: 0x[0-9a-fA-F]+, Size: 0x([0-9a-fA-F]+)");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(headers, match, pattern))
+        << "no resource PACKAGE 105 with one language in the resource directory";
+    const std::uintmax_t payload = std::stoul(match[1].str(), nullptr, 16);
+    const std::uintmax_t file = fs::file_size(kStub);
+    ASSERT_GT(file, payload);
+    std::cout << "vemsetup.exe: " << file << " bytes, payload " << payload << " bytes, stub "
+              << file - payload << " bytes\n";
+    RecordProperty("stub_bytes", std::to_string(file - payload));
+    EXPECT_LT(file - payload, kStubSizeLimit);
+}
+
+} // namespace
+} // namespace wine_test

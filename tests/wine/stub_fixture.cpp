@@ -1,0 +1,321 @@
+#include "stub_fixture.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+namespace wine_test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kTemplatePrefix = VEMSETUP_WINE_TEMPLATE;
+const fs::path kRunsDirectory = VEMSETUP_WINE_RUNS_DIR;
+const fs::path kStub = VEMSETUP_WIN32_STUB;
+const fs::path kDemoPayload = VEMSETUP_WIN32_DEMO_PAYLOAD;
+const fs::path kToolsDirectory = VEMSETUP_WINE_TOOLS_DIR;
+const std::string kVempack = VEMPACK;
+const std::string kLnkinfo = VEMSETUP_LNKINFO;
+
+const char* const kTools[] = {"launch.exe", "folders.exe", "swap_resource.exe"};
+
+std::string testName() {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+// Why the tests cannot run, or empty when they can.
+std::string missingPrerequisite() {
+    const std::string wine = missingWine(configuredWineTools());
+    if (!wine.empty()) {
+        return wine;
+    }
+    if (!fs::is_regular_file(kStub)) {
+        return kStub.string() + " does not exist; build it with cmake --build --preset win32";
+    }
+    if (kToolsDirectory.empty()) {
+        return "i686-w64-mingw32-gcc was not found, so the helper programs were not built";
+    }
+    if (!fs::exists(kTemplatePrefix / "system.reg")) {
+        return "no template prefix at " + kTemplatePrefix.string() +
+               " (run the tests through ctest, which makes it first)";
+    }
+    return "";
+}
+
+// The value after "Label" and a colon on one line of lnkinfo's report.
+std::string reportField(const std::string& report, const std::string& label) {
+    std::istringstream lines(report);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line.compare(start, label.size(), label) != 0) {
+            continue;
+        }
+        const size_t colon = line.find(": ", start + label.size());
+        if (colon != std::string::npos) {
+            return line.substr(colon + 2);
+        }
+    }
+    return "";
+}
+
+} // namespace
+
+void WineStubTest::SetUp() {
+    const std::string missing = missingPrerequisite();
+    if (!missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    const fs::path root = kRunsDirectory / testName();
+    scratch = root / "scratch";
+    prefix = std::make_unique<WinePrefix>(configuredWineTools(), root);
+    std::string error;
+    ASSERT_TRUE(prefix->copyFrom(kTemplatePrefix, &error)) << error;
+    std::error_code ec;
+    fs::create_directories(scratch, ec);
+    fs::create_directories(prefix->driveC() / "tests", ec);
+    ASSERT_FALSE(ec) << ec.message();
+    copyIntoTests(kStub, "vemsetup.exe");
+    for (const char* tool : kTools) {
+        copyIntoTests(kToolsDirectory / tool, tool);
+    }
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(findFolders(&error)) << error;
+}
+
+void WineStubTest::TearDown() {
+    if (HasFailure() && prefix) {
+        std::cout << "---- Wine's output (" << prefix->log().string() << ") ----\n"
+                  << readText(prefix->log()) << "----\n";
+    }
+    prefix.reset();
+}
+
+bool WineStubTest::findFolders(std::string* error) {
+    const fs::path report = scratch / "folders.txt";
+    const int status = prefix->wine({"C:\\tests\\folders.exe"}, report);
+    std::map<std::string, std::string> folders;
+    std::istringstream lines(readText(report));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            folders[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    if (status != 0 || folders.count("temp") == 0 || folders.count("desktop") == 0 ||
+        folders.count("programs") == 0) {
+        *error = "folders.exe failed (" + std::to_string(status) + "): " + readText(report);
+        return false;
+    }
+    temp = prefix->unixPath(folders["temp"]);
+    desktop = prefix->unixPath(folders["desktop"]);
+    programs = prefix->unixPath(folders["programs"]);
+    // The stub must write into this prefix, never through a link into a
+    // home directory.
+    for (const fs::path& folder : {temp, desktop, programs}) {
+        if (!fs::is_directory(folder) || fs::is_symlink(folder) ||
+            folder.string().rfind(prefix->driveC().string(), 0) != 0) {
+            *error = "folder " + folder.string() + " is not a directory of the prefix";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string WineStubTest::stubCommandLine(const std::string& tail, const char* program) {
+    std::string line = "\"" + std::string(program) + "\"";
+    return tail.empty() ? line : line + " " + tail;
+}
+
+// The command files lie outside drive C:, so that they never show up among
+// what a run changed there; Wine maps Z: to the host's root.
+std::string WineStubTest::writeCommandFile(const std::string& commandLine) {
+    const fs::path file = scratch / ("command" + std::to_string(++commandFiles_) + ".txt");
+    EXPECT_TRUE(writeBytes(file, commandLine));
+    std::string windowsPath = "Z:" + fs::absolute(file).string();
+    std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
+    return windowsPath;
+}
+
+int WineStubTest::run(const std::string& commandLine) {
+    return waitProcess(start(commandLine));
+}
+
+pid_t WineStubTest::start(const std::string& commandLine) {
+    return prefix->startWine({"C:\\tests\\launch.exe", writeCommandFile(commandLine)});
+}
+
+int WineStubTest::wine(const std::vector<std::string>& arguments) {
+    return prefix->wine(arguments);
+}
+
+std::string WineStubTest::copyIntoTests(const fs::path& file, const std::string& name) {
+    std::error_code ec;
+    fs::copy_file(file, prefix->driveC() / "tests" / name, fs::copy_options::overwrite_existing,
+                  ec);
+    EXPECT_FALSE(ec) << "cannot copy " << file << ": " << ec.message();
+    return "C:\\tests\\" + name;
+}
+
+std::string WineStubTest::stubWithPayload(const fs::path& payload, const std::string& name) {
+    const std::string payloadPath = copyIntoTests(payload, name + ".lzma");
+    const std::string stub = "C:\\tests\\" + name;
+    EXPECT_EQ(wine({"C:\\tests\\swap_resource.exe", kStubPath, stub, payloadPath}), 0)
+        << "swap_resource could not give " << name << " the payload " << payload;
+    return stub;
+}
+
+int WineStubTest::vempack(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv = {kVempack};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const fs::path output = scratch / "vempack.log";
+    const int status = runProcess(argv, {"PATH=/usr/bin:/bin"}, output);
+    EXPECT_EQ(status, 0) << readText(output);
+    return status;
+}
+
+RegistryFile WineStubTest::machineRegistry() {
+    prefix->waitForServer();
+    RegistryFile registry;
+    EXPECT_TRUE(registry.load(prefix->systemRegistry())) << prefix->systemRegistry();
+    return registry;
+}
+
+RegistryFile WineStubTest::userRegistry() {
+    prefix->waitForServer();
+    RegistryFile registry;
+    EXPECT_TRUE(registry.load(prefix->userRegistry())) << prefix->userRegistry();
+    return registry;
+}
+
+RegistryFile WineStubTest::templateMachineRegistry() {
+    RegistryFile registry;
+    EXPECT_TRUE(registry.load(kTemplatePrefix / "system.reg"));
+    return registry;
+}
+
+ShortcutInfo WineStubTest::readShortcut(const fs::path& link) {
+    ShortcutInfo info;
+    if (!fs::is_regular_file(link)) {
+        ADD_FAILURE() << "no shortcut " << link;
+        return info;
+    }
+    if (kLnkinfo.empty()) {
+        std::cout << "lnkinfo is not installed: only the existence of " << link << " was checked\n";
+        return info;
+    }
+    const fs::path report = scratch / "lnkinfo.txt";
+    std::error_code ec;
+    fs::remove(report, ec);
+    EXPECT_EQ(runProcess({kLnkinfo, link.string()}, {"PATH=/usr/bin:/bin"}, report), 0)
+        << readText(report);
+    const std::string text = readText(report);
+    info.inspected = true;
+    info.localPath = reportField(text, "Local path");
+    info.description = reportField(text, "Description");
+    return info;
+}
+
+bool WineStubTest::waitForFile(const fs::path& path) {
+    for (int i = 0; i < 400 && !fs::exists(path); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return fs::exists(path);
+}
+
+std::string WineStubTest::tempRelativeToDriveC() const {
+    return temp.lexically_relative(prefix->driveC()).generic_string();
+}
+
+void DemoStubTest::SetUp() {
+    WineStubTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+    // The tests know the demo payload's entries; a stub built around
+    // another payload (VEMSETUP_PAYLOAD) is not theirs to check.
+    const std::string stub = readBytes(kStub);
+    const std::string payload = readBytes(kDemoPayload);
+    if (payload.empty() ||
+        std::search(stub.begin(), stub.end(), payload.begin(), payload.end()) == stub.end()) {
+        GTEST_SKIP() << kStub << " does not embed the demo payload " << kDemoPayload;
+    }
+}
+
+std::map<std::string, std::string> DemoStubTest::demoEntries() {
+    const fs::path directory = scratch / "demo-entries";
+    vempack({"extract", kDemoPayload.string(), directory.string()});
+    return fileContents(directory);
+}
+
+std::map<std::string, std::string> fileContents(const fs::path& directory) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : directoryNames(directory)) {
+        if (fs::is_regular_file(directory / name)) {
+            files[name] = readBytes(directory / name);
+        }
+    }
+    return files;
+}
+} // namespace wine_test
+
+namespace wine_test {
+
+testing::AssertionResult sameFiles(const std::map<std::string, std::string>& actual,
+                                   const std::map<std::string, std::string>& expected) {
+    std::string differences;
+    for (const auto& [name, bytes] : expected) {
+        const auto found = actual.find(name);
+        if (found == actual.end()) {
+            differences += " missing \"" + name + "\";";
+        } else if (found->second != bytes) {
+            differences += " \"" + name + "\" has " + std::to_string(found->second.size()) +
+                           " bytes that differ from the expected " + std::to_string(bytes.size()) +
+                           ";";
+        }
+    }
+    for (const auto& [name, bytes] : actual) {
+        if (expected.count(name) == 0) {
+            differences += " unexpected \"" + name + "\";";
+        }
+    }
+    if (differences.empty()) {
+        return testing::AssertionSuccess();
+    }
+    return testing::AssertionFailure() << "files differ:" << differences;
+}
+
+std::vector<std::string> addedNames(const std::vector<std::string>& before,
+                                    const std::vector<std::string>& after) {
+    std::vector<std::string> added;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(added));
+    return added;
+}
+
+bool isVemTempName(const std::string& name) {
+    if (name.size() <= 7) {
+        return false;
+    }
+    std::string lower = name;
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    const std::string number = lower.substr(3, lower.size() - 7);
+    return lower.compare(0, 3, "vem") == 0 && lower.compare(lower.size() - 4, 4, ".tmp") == 0 &&
+           number.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+} // namespace wine_test

@@ -1,0 +1,32 @@
+// What a directory tree holds at one moment, to show what a run changed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace wine_test {
+
+struct TreeEntry {
+    bool directory = false;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
+};
+
+// Relative path ("users/x/Temp/a.tmp") -> entry, for everything beneath
+// `root`. Links are recorded as they are, never followed.
+using TreeSnapshot = std::map<std::string, TreeEntry>;
+
+TreeSnapshot snapshotTree(const std::filesystem::path& root);
+
+// Every difference, as "added X", "removed X" or "changed X", leaving out
+// `excluded` (a relative path) and everything beneath it.
+std::vector<std::string> treeChanges(const TreeSnapshot& before, const TreeSnapshot& after,
+                                     const std::string& excluded = "");
+
+// The names in a directory, sorted; empty when it does not exist.
+std::vector<std::string> directoryNames(const std::filesystem::path& directory);
+
+} // namespace wine_test
