@@ -16,7 +16,7 @@ if want native || want fuzz || want win32 || want bench; then
   packages+=(cmake g++ make pkg-config xz-utils liblzma-dev googletest libgtest-dev
              libgmock-dev libbenchmark-dev clang-format liblnk-utils time)
 fi
-if want fuzz; then packages+=(clang libclang-rt-14-dev); fi
+if want fuzz; then packages+=(clang libclang-rt-14-dev llvm-14); fi
 if want win32; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev wine wine32:i386)
 fi

@@ -69,7 +69,11 @@ size_t decodeOnce(const LzmaProperties& properties, uint32_t dictionarySize,
     }
     const size_t produced = outputSize - stream.avail_out;
     lzma_end(&stream);
-    const bool complete = status == LZMA_STREAM_END || (status == LZMA_OK && stream.avail_out == 0);
+    // A full buffer is complete whatever the status: liblzma can report
+    // damage in the call that fills the buffer although the damage lies in
+    // data after its last byte, and that data is ignored. Every byte it
+    // delivered was decoded before the damage was met.
+    const bool complete = status == LZMA_STREAM_END || stream.avail_out == 0;
     return complete ? produced : 0;
 }
 
@@ -116,14 +120,13 @@ DecodedBytes decodeLzmaUnknownSize(const LzmaProperties& properties, uint32_t di
             if (grown > limit || grown < capacity) {
                 grown = limit;
             }
-            unsigned char* larger = static_cast<unsigned char*>(platform::allocateMemory(grown));
+            // Growing in place where the heap can keeps the peak near the
+            // output's size instead of twice it.
+            unsigned char* larger =
+                static_cast<unsigned char*>(platform::reallocateMemory(buffer, grown));
             if (larger == nullptr) {
                 break;
             }
-            if (capacity != 0) {
-                memcpy(larger, buffer, capacity);
-            }
-            platform::freeMemory(buffer);
             buffer = larger;
             stream.next_out = buffer + capacity;
             stream.avail_out = grown - capacity;

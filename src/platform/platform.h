@@ -35,6 +35,9 @@ ResourceBytes loadResource(const char* type, uint16_t id);
 
 // Heap blocks for payload data; null when the block cannot be had.
 void* allocateMemory(size_t size);
+// Grows or shrinks a block, keeping its contents; null (and the old block
+// untouched) when it cannot. A null block is allocated afresh.
+void* reallocateMemory(void* block, size_t size);
 void freeMemory(void* block);
 
 // ---- Files and directories ---------------------------------------------------

@@ -11,6 +11,7 @@
     X(platform::ResourceBytes, loadResource, (const char* type, uint16_t id), (type, id),          \
       (platform::ResourceBytes{nullptr, 0}))                                                       \
     X(void*, allocateMemory, (size_t size), (size), nullptr)                                       \
+    X(void*, reallocateMemory, (void* block, size_t size), (block, size), nullptr)                 \
     X(void, freeMemory, (void* block), (block), (void)0)                                           \
     X(uint32_t, getTempPath, (uint32_t bufferLength, char* buffer), (bufferLength, buffer), 0u)    \
     X(uint32_t, getTempFileName,                                                                   \

@@ -19,7 +19,8 @@ void warn(const std::string& message) {
 Package readPayloadFile(const std::string& path) {
     const DecodedPayload payload = decompressAlone(readFile(path));
     if (payload.header.uncompressedSize == kUnknownSize) {
-        warn("the header states no size; the setup stub needs a stated size");
+        warn("the header states no size; the stub then grows its buffer as it decodes, "
+             "which costs more memory than a stated size");
     }
     if (payload.trailingBytes != 0) {
         warn(std::to_string(payload.trailingBytes) +

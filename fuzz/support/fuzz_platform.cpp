@@ -1,0 +1,180 @@
+// Binds the platform operations for the fuzzers: the POSIX stand-in, behind
+// a capped heap and a check of every place that would be written.
+#include "fuzz_platform.h"
+
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "platform/posix/path_map.h"
+#include "platform/posix/posix_impl.h"
+
+namespace {
+
+struct WriteArea {
+    std::vector<std::string> directories;
+    std::vector<std::string> files;
+};
+
+WriteArea& area() {
+    static WriteArea instance;
+    return instance;
+}
+
+[[noreturn]] void refuse(const char* operation, const char* detail) {
+    fprintf(stderr, "fuzz platform: %s outside the allowed area: %s\n", operation, detail);
+    abort();
+}
+
+// Resolves "." and ".." and doubled separators by text alone. The targets
+// never make directories or links, so this is where the file system would
+// land too; a ".." that the file system would refuse still counts, because
+// the logic should never have tried it.
+std::string normalize(const std::string& path) {
+    std::string absolute = path;
+    if (absolute.empty() || absolute[0] != '/') {
+        char cwd[PATH_MAX];
+        absolute = std::string(getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + absolute;
+    }
+    std::vector<std::string> levels;
+    size_t start = 0;
+    while (start <= absolute.size()) {
+        size_t end = absolute.find('/', start);
+        if (end == std::string::npos) {
+            end = absolute.size();
+        }
+        const std::string level = absolute.substr(start, end - start);
+        if (level == "..") {
+            if (!levels.empty()) {
+                levels.pop_back();
+            }
+        } else if (!level.empty() && level != ".") {
+            levels.push_back(level);
+        }
+        start = end + 1;
+    }
+    std::string result;
+    for (const std::string& level : levels) {
+        result += "/" + level;
+    }
+    return result.empty() ? "/" : result;
+}
+
+bool allowed(const std::string& hostPath) {
+    const std::string path = normalize(hostPath);
+    for (const std::string& file : area().files) {
+        if (path == file) {
+            return true;
+        }
+    }
+    for (const std::string& directory : area().directories) {
+        if (path.size() > directory.size() + 1 &&
+            path.compare(0, directory.size(), directory) == 0 && path[directory.size()] == '/') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A path that cannot be mapped cannot be written either: the stand-in fails
+// the call, so only mapped paths are checked.
+void checkWrite(const char* operation, const char* windowsPath) {
+    char host[PATH_MAX];
+    if (posix::mapPath(windowsPath, host, sizeof host) && !allowed(host)) {
+        refuse(operation, windowsPath);
+    }
+}
+
+} // namespace
+
+namespace fuzzplatform {
+
+void allowWritesInside(const std::string& directory) {
+    area().directories.push_back(normalize(directory));
+}
+
+void allowWritesTo(const std::string& file) {
+    area().files.push_back(normalize(file));
+}
+
+void forbidAllWrites() {
+    area() = WriteArea();
+}
+
+} // namespace fuzzplatform
+
+// Operations with a say of their own; everything else is the stand-in's.
+namespace route {
+using namespace posix;
+
+void* allocateMemory(size_t size) {
+    return size > fuzzplatform::kFuzzHeapLimit ? nullptr : posix::allocateMemory(size);
+}
+
+void* reallocateMemory(void* block, size_t size) {
+    return size > fuzzplatform::kFuzzHeapLimit ? nullptr : posix::reallocateMemory(block, size);
+}
+
+bool createProcess(const char* applicationName) {
+    refuse("createProcess", applicationName);
+}
+
+uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t unique, char* out) {
+    // Unique number 0 creates a file in `directory`.
+    const std::string probe = std::string(directory) + "\\" + prefix + "FFFF.tmp";
+    checkWrite("getTempFileName", probe.c_str());
+    return posix::getTempFileName(directory, prefix, unique, out);
+}
+
+platform::FileHandle createFileForWriting(const char* path) {
+    checkWrite("createFileForWriting", path);
+    return posix::createFileForWriting(path);
+}
+
+bool deleteFile(const char* path) {
+    checkWrite("deleteFile", path);
+    return posix::deleteFile(path);
+}
+
+bool createDirectory(const char* path) {
+    checkWrite("createDirectory", path);
+    return posix::createDirectory(path);
+}
+
+platform::Stream openStream(const char* path, const char* mode) {
+    if (std::string(mode) != "rb") {
+        checkWrite("openStream", path);
+    }
+    return posix::openStream(path, mode);
+}
+
+// The registry stores and the shell folders live outside any scratch
+// directory; no fuzzed step may reach them.
+long regCreateKey(platform::RegistryKey, const char* subKey, uint32_t, platform::RegistryKey*) {
+    refuse("regCreateKey", subKey);
+}
+
+long regSetValue(platform::RegistryKey, const char* valueName, uint32_t, const unsigned char*,
+                 uint32_t) {
+    refuse("regSetValue", valueName);
+}
+
+bool getSpecialFolderPath(int, char*) {
+    refuse("getSpecialFolderPath", "a shell folder");
+}
+
+long persistFileSave(platform::PersistFile, const uint16_t*, bool) {
+    refuse("persistFileSave", "a shortcut");
+}
+
+} // namespace route
+
+#define VEM_FUZZ_FORWARD(result, name, parameters, arguments, failure)                             \
+    result platform::name parameters {                                                             \
+        return route::name arguments;                                                              \
+    }
+VEM_PLATFORM_OPERATIONS(VEM_FUZZ_FORWARD)
+#undef VEM_FUZZ_FORWARD
