@@ -6,6 +6,8 @@ set -euo pipefail
 
 want() { for g in "${GROUPS_WANTED[@]}"; do [[ $g == "$1" || $g == all ]] && return 0; done; return 1; }
 GROUPS_WANTED=("${@:-native}")
+# The benchmarks compare the Windows build under Wine too.
+if want bench; then GROUPS_WANTED+=(win32); fi
 
 SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi

@@ -1,0 +1,239 @@
+#!/usr/bin/env bash
+# Makes the two benchmark payloads from files this machine already has, the
+# same bytes on every run (no downloads), and packs each three ways: with
+# vempack (the stub's payload), as a 7-Zip console self-extractor and as an
+# NSIS installer, all LZMA with an 8 MiB dictionary, lc 3, lp 0, pb 2.
+#
+#   bench/make-payloads.sh OUT_DIR VEMPACK BENCH_BYTES [NAME]...
+#
+# OUT_DIR/<name>/ receives files/ (the entries), payload.lzma, sfx7z (the
+# 7-Zip self-extractor), nsis.exe and manifest.txt, for <name> in
+# shipped-size and large (or the NAMEs given). A payload whose recipe has not changed is kept.
+#
+# Content:
+#   PE code      Wine's own 32-bit DLLs and programs, stripped of debug
+#                information like shipped programs, in name order
+#   text         the licence texts and the C and C++ headers of the base
+#                system (base-files, libc6-dev, linux-libc-dev, libstdc++-dev)
+#   incompressible  splitmix64 bytes from bench_bytes (a setup program's
+#                compressed overlay, media in the large payload)
+set -euo pipefail
+
+if (($# < 3)); then
+    echo "usage: $0 OUT_DIR VEMPACK BENCH_BYTES [NAME]..." >&2
+    exit 2
+fi
+OUT_DIR=$1
+VEMPACK=$2
+BENCH_BYTES=$3
+shift 3
+NAMES=(shipped-size large)
+(($# == 0)) || NAMES=("$@")
+export LC_ALL=C
+
+# ---- Recipes -------------------------------------------------------------
+# shipped-size: five entries shaped like the shipped payload (a setup
+# program, two programs, two texts; 4,459,669 bytes decoded, about 1.5 MB
+# packed).
+SHIPPED_SETUP=1245184          # of which SHIPPED_SETUP_OVERLAY incompressible
+SHIPPED_SETUP_OVERLAY=340000
+SHIPPED_READER=2412544
+SHIPPED_UNINSTALL=188416
+SHIPPED_README=552960
+SHIPPED_TOTAL=4459669          # License.txt takes the rest
+# large: about 200 MB, mixed compressible and incompressible.
+LARGE_READER=85000000
+LARGE_UNINSTALL=8000000
+LARGE_MEDIA=46000000
+LARGE_TOTAL=200000000          # Manual.txt takes the rest
+
+WINE_PE_DIRS=(/usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows)
+STRIP=$(command -v i686-w64-mingw32-strip || true)
+SFX_MODULE=/usr/lib/p7zip/7zCon.sfx
+NSIS_SCRIPT="$(cd "$(dirname "$0")" && pwd)/nsis/bench.nsi"
+
+die() {
+    echo "make-payloads: $*" >&2
+    exit 1
+}
+
+pe_dir=""
+for dir in "${WINE_PE_DIRS[@]}"; do
+    if [[ -f $dir/comdlg32.dll ]]; then
+        pe_dir=$dir
+        break
+    fi
+done
+[[ -n $pe_dir ]] || die "no 32-bit Wine DLLs found; run scripts/install-deps.sh bench"
+[[ -n $STRIP ]] || die "i686-w64-mingw32-strip not found; run scripts/install-deps.sh bench"
+[[ -f $SFX_MODULE ]] || die "$SFX_MODULE not found (p7zip-full)"
+command -v 7z >/dev/null || die "7z not found (p7zip-full)"
+command -v makensis >/dev/null || die "makensis not found (nsis)"
+
+# Everything that decides the bytes: this script, the NSIS script, and the
+# versions of the packages the content and the packers come from.
+recipe_key() {
+    {
+        cat "$0" "$NSIS_SCRIPT"
+        dpkg-query -W -f='${Package} ${Version}\n' wine32 libwine base-files libc6-dev \
+            linux-libc-dev p7zip-full nsis xz-utils 2>/dev/null || true
+        sha256sum "$VEMPACK" | cut -d' ' -f1
+    } | sha256sum | cut -d' ' -f1
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The PE corpus: stripped Wine DLLs and programs until at least $1 bytes.
+# Code-heavy ones first (they pack the way a real program does), then the
+# rest in name order, each only when it is 256 KiB or more once stripped: the
+# many small ones are mostly the same few kilobytes of start-up code and pack
+# far better than a real program. comdlg32.dll is left out: the setup
+# program is made of it.
+PE_FIRST=(wined3d.dll msxml3.dll comctl32.dll user32.dll windowscodecs.dll msi.dll crypt32.dll
+          ucrtbase.dll jscript.dll regedit.exe winecfg.exe)
+pe_files() {
+    local name
+    for name in "${PE_FIRST[@]}"; do
+        [[ -f $pe_dir/$name ]] && echo "$pe_dir/$name"
+    done
+    find "$pe_dir" -maxdepth 1 -type f \( -name '*.dll' -o -name '*.exe' \) | sort |
+        while IFS= read -r file; do
+            for name in "${PE_FIRST[@]}" comdlg32.dll; do
+                [[ $(basename "$file") == "$name" ]] && continue 2
+            done
+            echo "$file"
+        done
+}
+
+make_pe_corpus() {
+    local want=$1 have=0 file
+    : >"$work/pe"
+    while IFS= read -r file; do
+        "$STRIP" -o "$work/stripped" "$file" 2>/dev/null || continue
+        (($(stat -c %s "$work/stripped") >= 262144)) || continue
+        cat "$work/stripped" >>"$work/pe"
+        have=$(stat -c %s "$work/pe")
+        ((have >= want)) && return 0
+    done < <(pe_files)
+    # Fewer than wanted (another Wine version): slice goes round the corpus.
+    ((have > 9 * 1024 * 1024)) || die "only $have bytes of Wine PE files"
+}
+
+# The text corpus: licences first, then headers, each file whole.
+make_text_corpus() {
+    {
+        find /usr/share/common-licenses -maxdepth 1 -type f | sort
+        find /usr/include -maxdepth 1 -type f -name '*.h' | sort
+        find /usr/include/linux /usr/include/x86_64-linux-gnu /usr/include/c++ -type f | sort
+    } | while IFS= read -r file; do cat "$file"; done >"$work/text"
+    (($(stat -c %s "$work/text") > 9 * 1024 * 1024)) || die "text corpus under 9 MiB"
+}
+
+# slice CORPUS OFFSET COUNT: COUNT bytes from OFFSET, going round the corpus
+# as often as needed. A corpus longer than the dictionary repeats only
+# beyond the decoder's reach, so later rounds pack like the first.
+slice() {
+    local corpus=$1 offset=$2 count=$3 size
+    size=$(stat -c %s "$corpus")
+    ((offset < size)) || die "offset $offset beyond $corpus"
+    {
+        tail -c +$((offset + 1)) "$corpus" && while cat "$corpus"; do :; done
+    } 2>/dev/null | head -c "$count" || true
+}
+
+setup_program() {
+    "$STRIP" -o "$work/setup-base" "$pe_dir/comdlg32.dll"
+    # A DLL, so that no system will start it: the benchmark measures the
+    # unpacking, not a launched program.
+    head -c $((SHIPPED_SETUP - SHIPPED_SETUP_OVERLAY)) "$work/setup-base"
+    "$BENCH_BYTES" 1 "$SHIPPED_SETUP_OVERLAY"
+}
+
+check_size() {
+    local file=$1 want=$2
+    [[ $(stat -c %s "$file") == "$want" ]] || die "$file is not $want bytes"
+}
+
+pack() {
+    local dir=$1
+    shift
+    local names=("$@") listed=()
+    for name in "${names[@]}"; do listed+=("$name=$dir/files/$name"); done
+    "$VEMPACK" create -o "$dir/payload.lzma" --preset 9 --dict 8MiB --lc 3 --lp 0 --pb 2 \
+        "${listed[@]}" >/dev/null
+    # -mf=off: no branch-converter filter for the programs, so that all
+    # three decoders do the same LZMA work.
+    rm -f "$dir/sfx7z"
+    (cd "$dir/files" && 7z a -bd -sfx"$SFX_MODULE" -mx=9 -mf=off \
+        -m0=LZMA:d=8m:lc=3:lp=0:pb=2:fb=64 -ms=on "$dir/sfx7z" -- "${names[@]}" >/dev/null)
+    chmod +x "$dir/sfx7z"
+    makensis -V1 -NOCD "-DSOURCE_DIR=$dir/files" "-DOUT_FILE=$dir/nsis.exe" "$NSIS_SCRIPT" \
+        >/dev/null
+    {
+        echo "recipe $key"
+        for name in "${names[@]}"; do
+            echo "entry $(stat -c %s "$dir/files/$name") $name"
+        done
+        for packed in payload.lzma sfx7z nsis.exe; do
+            echo "packed $(stat -c %s "$dir/$packed") $(sha256sum "$dir/$packed" | cut -d' ' -f1) $packed"
+        done
+    } >"$dir/manifest.txt"
+}
+
+wanted() {
+    local name
+    for name in "${NAMES[@]}"; do [[ $name == "$1" ]] && return 0; done
+    return 1
+}
+
+key=$(recipe_key)
+fresh() {
+    [[ -f $1/manifest.txt ]] && [[ $(head -n 1 "$1/manifest.txt") == "recipe $key" ]]
+}
+
+mkdir -p "$OUT_DIR"
+OUT_DIR=$(cd "$OUT_DIR" && pwd)
+need_corpus=false
+for name in "${NAMES[@]}"; do fresh "$OUT_DIR/$name" || need_corpus=true; done
+if $need_corpus; then
+    echo "make-payloads: building the content corpora" >&2
+    if wanted large; then
+        make_pe_corpus $((LARGE_READER + LARGE_UNINSTALL))
+    else
+        make_pe_corpus $((SHIPPED_READER + SHIPPED_UNINSTALL))
+    fi
+    make_text_corpus
+fi
+
+dir=$OUT_DIR/shipped-size
+if wanted shipped-size && ! fresh "$dir"; then
+    echo "make-payloads: packing shipped-size" >&2
+    rm -rf "$dir"
+    mkdir -p "$dir/files"
+    setup_program >"$dir/files/Setup.exe"
+    slice "$work/pe" 0 "$SHIPPED_READER" >"$dir/files/Vemlo Reader.exe"
+    slice "$work/pe" "$SHIPPED_READER" "$SHIPPED_UNINSTALL" >"$dir/files/Uninstall.exe"
+    slice "$work/text" 0 "$SHIPPED_README" >"$dir/files/Readme.txt"
+    license=$((SHIPPED_TOTAL - SHIPPED_SETUP - SHIPPED_READER - SHIPPED_UNINSTALL - SHIPPED_README))
+    slice "$work/text" "$SHIPPED_README" "$license" >"$dir/files/License.txt"
+    check_size "$dir/files/Setup.exe" "$SHIPPED_SETUP"
+    check_size "$dir/files/License.txt" "$license"
+    pack "$dir" Setup.exe "Vemlo Reader.exe" Uninstall.exe Readme.txt License.txt
+fi
+
+dir=$OUT_DIR/large
+if wanted large && ! fresh "$dir"; then
+    echo "make-payloads: packing large (a few minutes)" >&2
+    rm -rf "$dir"
+    mkdir -p "$dir/files"
+    setup_program >"$dir/files/Setup.exe"
+    slice "$work/pe" 0 "$LARGE_READER" >"$dir/files/Vemlo Reader.exe"
+    slice "$work/pe" "$LARGE_READER" "$LARGE_UNINSTALL" >"$dir/files/Uninstall.exe"
+    "$BENCH_BYTES" 2 "$LARGE_MEDIA" >"$dir/files/Media.dat"
+    manual=$((LARGE_TOTAL - SHIPPED_SETUP - LARGE_READER - LARGE_UNINSTALL - LARGE_MEDIA))
+    slice "$work/text" 0 "$manual" >"$dir/files/Manual.txt"
+    check_size "$dir/files/Vemlo Reader.exe" "$LARGE_READER"
+    check_size "$dir/files/Manual.txt" "$manual"
+    pack "$dir" Setup.exe "Vemlo Reader.exe" Uninstall.exe Media.dat Manual.txt
+fi
