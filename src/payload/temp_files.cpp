@@ -40,6 +40,9 @@ bool writePayloadResource(const char* path) {
         platform::writeFile(file, resource.bytes, resource.size, &written);
     }
     platform::closeFile(file);
+    // The bytes are on disk now; keeping them resident would only add to the
+    // decoder's peak.
+    platform::releaseResource(resource);
     return true;
 }
 

@@ -30,6 +30,9 @@ struct ResourceBytes {
     uint32_t size;
 };
 ResourceBytes loadResource(const char* type, uint16_t id);
+// Tells the system that the resource's pages will not be read again, so
+// they leave the process's resident memory; the bytes stay valid.
+void releaseResource(ResourceBytes resource);
 
 // ---- Memory ----------------------------------------------------------------
 

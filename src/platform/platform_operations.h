@@ -10,6 +10,7 @@
     X(bool, createProcess, (const char* applicationName), (applicationName), false)                \
     X(platform::ResourceBytes, loadResource, (const char* type, uint16_t id), (type, id),          \
       (platform::ResourceBytes{nullptr, 0}))                                                       \
+    X(void, releaseResource, (platform::ResourceBytes resource), (resource), (void)0)              \
     X(void*, allocateMemory, (size_t size), (size), nullptr)                                       \
     X(void*, reallocateMemory, (void* block, size_t size), (block, size), nullptr)                 \
     X(void, freeMemory, (void* block), (block), (void)0)                                           \

@@ -1,6 +1,8 @@
 // The payload embedded in the executable itself (payload_blob.S), found by
 // the resource type and id that Windows would look it up by.
 #include <string.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "platform/posix/posix_impl.h"
 
@@ -19,6 +21,24 @@ platform::ResourceBytes loadResource(const char* type, uint16_t id) {
     resource.bytes = vemsetup_payload_start;
     resource.size = static_cast<uint32_t>(vemsetup_payload_end - vemsetup_payload_start);
     return resource;
+}
+
+void releaseResource(platform::ResourceBytes resource) {
+    // Only the embedded payload's own pages: dropping anonymous pages would
+    // zero them.
+    if (resource.bytes == nullptr || resource.size == 0 ||
+        resource.bytes != vemsetup_payload_start) {
+        return;
+    }
+    // Only whole pages inside the payload: the file-backed pages are dropped
+    // and would be read from the executable again if touched.
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(resource.bytes) + page - 1) & ~(page - 1);
+    const uintptr_t end =
+        (reinterpret_cast<uintptr_t>(resource.bytes) + resource.size) & ~(page - 1);
+    if (end > start) {
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+    }
 }
 
 } // namespace posix

@@ -27,4 +27,12 @@ ResourceBytes loadResource(const char* type, uint16_t id) {
     return result;
 }
 
+void releaseResource(ResourceBytes resource) {
+    // On pages that are not locked, VirtualUnlock takes them out of the
+    // working set; they are read from the image again if ever touched.
+    if (resource.bytes != NULL && resource.size != 0) {
+        VirtualUnlock(const_cast<unsigned char*>(resource.bytes), resource.size);
+    }
+}
+
 } // namespace platform
