@@ -22,6 +22,7 @@ set(VEMSETUP_PLATFORM_WIN32_SOURCES
     ${VEMSETUP_WIN32_DIR}/shell_win32.cpp
     ${VEMSETUP_WIN32_DIR}/shelllink_win32.cpp
     ${VEMSETUP_WIN32_DIR}/streams_win32.cpp
+    ${VEMSETUP_WIN32_DIR}/system_library.cpp
     ${VEMSETUP_WIN32_DIR}/winmain.cpp)
 
 # ---- liblzma -----------------------------------------------------------------
@@ -81,9 +82,10 @@ set(VEMSETUP_WIN32_LINK_OPTIONS
     -Wl,--dynamicbase
     -Wl,--nxcompat)
 
-# advapi32: registry; shell32: folders, notifications; ole32: COM;
-# uuid: the link object's CLSID and IIDs (a static library).
-set(VEMSETUP_WIN32_LIBRARIES advapi32 shell32 ole32 uuid)
+# uuid: the link object's CLSID and IIDs (a static library). advapi32,
+# shell32 and ole32 are loaded at run time, in install mode only
+# (src/platform/win32/system_library.h).
+set(VEMSETUP_WIN32_LIBRARIES uuid)
 
 function(vemsetup_configure_win32_stub target)
     if(NOT VEMSETUP_PAYLOAD_FILE)

@@ -83,9 +83,9 @@ TEST_F(StubImage, ImportsOnlySystemDlls) {
     for (const std::string& name : imports) {
         EXPECT_EQ(allowed.count(name), 1u) << "unexpected import " << name;
     }
-    for (const char* needed : {"kernel32.dll", "advapi32.dll", "shell32.dll", "ole32.dll"}) {
-        EXPECT_EQ(imports.count(needed), 1u) << needed << " is not imported";
-    }
+    // advapi32, shell32 and ole32 are loaded at run time, in install mode
+    // only, so they need not stand in the import table.
+    EXPECT_EQ(imports.count("kernel32.dll"), 1u) << "kernel32.dll is not imported";
 }
 
 TEST_F(StubImage, StubWithoutPayloadIsUnder48KiB) {

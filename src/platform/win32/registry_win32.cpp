@@ -1,5 +1,6 @@
 // Registry access through advapi32. Our key handle is the HKEY itself.
 #include "platform/platform.h"
+#include "platform/win32/system_library.h"
 
 #include <windows.h>
 
@@ -10,6 +11,14 @@ namespace {
 HKEY toWin32(RegistryKey key) {
     return reinterpret_cast<HKEY>(key);
 }
+
+const char kAdvapi32[] = "advapi32.dll";
+
+typedef LONG(WINAPI* RegCreateKeyExFunction)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM,
+                                             LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
+typedef LONG(WINAPI* RegQueryValueExFunction)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+typedef LONG(WINAPI* RegSetValueExFunction)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef LONG(WINAPI* RegCloseKeyFunction)(HKEY);
 
 } // namespace
 
@@ -22,7 +31,12 @@ long regCreateKey(RegistryKey root, const char* subKey, uint32_t access, Registr
     // Received into a local so that a failing call cannot leave anything in
     // the caller's variable.
     HKEY opened = NULL;
-    LONG status = RegCreateKeyExA(toWin32(root), subKey, 0, NULL, 0, access, NULL, &opened, NULL);
+    const RegCreateKeyExFunction create =
+        systemFunction<RegCreateKeyExFunction>(kAdvapi32, "RegCreateKeyExA");
+    if (create == NULL) {
+        return ERROR_PROC_NOT_FOUND;
+    }
+    LONG status = create(toWin32(root), subKey, 0, NULL, 0, access, NULL, &opened, NULL);
     if (status == ERROR_SUCCESS && key != NULL) {
         *key = reinterpret_cast<RegistryKey>(opened);
     }
@@ -37,8 +51,13 @@ long regQueryValue(RegistryKey key, const char* valueName, uint32_t* type, unsig
     // DWORD is unsigned long here, not uint32_t: go through locals.
     DWORD valueType = REG_NONE;
     DWORD dataSize = size != NULL ? *size : 0;
-    LONG status = RegQueryValueExA(toWin32(key), valueName, NULL, &valueType, data,
-                                   size != NULL ? &dataSize : NULL);
+    const RegQueryValueExFunction query =
+        systemFunction<RegQueryValueExFunction>(kAdvapi32, "RegQueryValueExA");
+    if (query == NULL) {
+        return ERROR_PROC_NOT_FOUND;
+    }
+    LONG status =
+        query(toWin32(key), valueName, NULL, &valueType, data, size != NULL ? &dataSize : NULL);
     if (type != NULL) {
         *type = valueType;
     }
@@ -50,11 +69,14 @@ long regQueryValue(RegistryKey key, const char* valueName, uint32_t* type, unsig
 
 long regSetValue(RegistryKey key, const char* valueName, uint32_t type, const unsigned char* data,
                  uint32_t size) {
-    return RegSetValueExA(toWin32(key), valueName, 0, type, data, size);
+    const RegSetValueExFunction set =
+        systemFunction<RegSetValueExFunction>(kAdvapi32, "RegSetValueExA");
+    return set == NULL ? ERROR_PROC_NOT_FOUND : set(toWin32(key), valueName, 0, type, data, size);
 }
 
 long regCloseKey(RegistryKey key) {
-    return RegCloseKey(toWin32(key));
+    const RegCloseKeyFunction close = systemFunction<RegCloseKeyFunction>(kAdvapi32, "RegCloseKey");
+    return close == NULL ? ERROR_PROC_NOT_FOUND : close(toWin32(key));
 }
 
 } // namespace platform

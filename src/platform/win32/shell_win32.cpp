@@ -1,5 +1,6 @@
 // Shell folders, shell notifications and the pause, on Win32.
 #include "platform/platform.h"
+#include "platform/win32/system_library.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -8,18 +9,37 @@
 
 namespace platform {
 
+namespace {
+
+typedef HRESULT(WINAPI* SHGetSpecialFolderLocationFunction)(HWND, int, LPITEMIDLIST*);
+typedef BOOL(WINAPI* SHGetPathFromIDListFunction)(LPCITEMIDLIST, LPSTR);
+typedef void(WINAPI* SHChangeNotifyFunction)(LONG, UINT, LPCVOID, LPCVOID);
+typedef void(WINAPI* CoTaskMemFreeFunction)(LPVOID);
+
+} // namespace
+
 bool getSpecialFolderPath(int csidl, char* out) {
+    const SHGetSpecialFolderLocationFunction locate =
+        systemFunction<SHGetSpecialFolderLocationFunction>("shell32.dll",
+                                                           "SHGetSpecialFolderLocation");
+    const SHGetPathFromIDListFunction toPath =
+        systemFunction<SHGetPathFromIDListFunction>("shell32.dll", "SHGetPathFromIDListA");
+    const CoTaskMemFreeFunction release =
+        systemFunction<CoTaskMemFreeFunction>("ole32.dll", "CoTaskMemFree");
+    if (locate == NULL || toPath == NULL || release == NULL) {
+        return false;
+    }
     LPITEMIDLIST items = NULL;
-    if (FAILED(SHGetSpecialFolderLocation(NULL, csidl, &items)) || items == NULL) {
+    if (FAILED(locate(NULL, csidl, &items)) || items == NULL) {
         return false;
     }
     // SHGetPathFromIDListA may clear its buffer when it fails; the caller's
     // buffer is only written once a path came back.
     char path[MAX_PATH];
     memset(path, 0, sizeof(path));
-    BOOL found = SHGetPathFromIDListA(items, path);
+    BOOL found = toPath(items, path);
     // The item list comes from the shell's task allocator.
-    CoTaskMemFree(items);
+    release(items);
     if (!found) {
         return false;
     }
@@ -29,7 +49,11 @@ bool getSpecialFolderPath(int csidl, char* out) {
 }
 
 void changeNotify(int32_t event, uint32_t flags) {
-    SHChangeNotify(event, flags, NULL, NULL);
+    const SHChangeNotifyFunction notify =
+        systemFunction<SHChangeNotifyFunction>("shell32.dll", "SHChangeNotify");
+    if (notify != NULL) {
+        notify(event, flags, NULL, NULL);
+    }
 }
 
 void sleepMilliseconds(uint32_t milliseconds) {

@@ -1,6 +1,7 @@
 // COM and the shell's link object. ShellLink is the IShellLinkA pointer and
 // PersistFile the IPersistFile pointer of the same object.
 #include "platform/platform.h"
+#include "platform/win32/system_library.h"
 
 #include <objbase.h>
 #include <objidl.h>
@@ -21,19 +22,31 @@ IPersistFile* toWin32(PersistFile persist) {
     return reinterpret_cast<IPersistFile*>(persist);
 }
 
+typedef HRESULT(WINAPI* CoInitializeFunction)(LPVOID);
+typedef HRESULT(WINAPI* CoCreateInstanceFunction)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+
 } // namespace
 
 void comInitialize() {
     // S_FALSE (already initialised) is as good as S_OK; a thread in another
     // apartment model still gets in-process objects.
-    (void)CoInitialize(NULL);
+    const CoInitializeFunction initialize =
+        systemFunction<CoInitializeFunction>("ole32.dll", "CoInitialize");
+    if (initialize != NULL) {
+        (void)initialize(NULL);
+    }
 }
 
 long createShellLink(ShellLink* link) {
     *link = NULL;
     IShellLinkA* created = NULL;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                      reinterpret_cast<void**>(&created));
+    const CoCreateInstanceFunction create =
+        systemFunction<CoCreateInstanceFunction>("ole32.dll", "CoCreateInstance");
+    if (create == NULL) {
+        return REGDB_E_CLASSNOTREG;
+    }
+    HRESULT result = create(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                            reinterpret_cast<void**>(&created));
     if (SUCCEEDED(result) && created != NULL) {
         *link = reinterpret_cast<ShellLink>(created);
     }
