@@ -66,6 +66,24 @@ class EndToEndTest : public testing::Test {
         return text.str();
     }
 
+    // What lnkinfo (liblnk-utils) reads from a link, or nothing where it is
+    // not installed.
+    static std::string lnkinfo(const std::string& link) {
+        if (!fileExists("/usr/bin/lnkinfo")) {
+            return "";
+        }
+        FILE* pipe = popen(("/usr/bin/lnkinfo '" + link + "' 2>&1").c_str(), "r");
+        std::string output;
+        char chunk[4096];
+        for (size_t got; pipe != nullptr && (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+            output.append(chunk, got);
+        }
+        if (pipe != nullptr) {
+            pclose(pipe);
+        }
+        return output;
+    }
+
     ScopedTempDir dir;
     std::vector<std::string> env;
 };
@@ -104,10 +122,21 @@ TEST_F(EndToEndTest, InstallWritesFilesRegistryAndShortcuts) {
     EXPECT_NE(machine.find("\"DisplayName\"=\"Vemlo Reader\""), std::string::npos);
     EXPECT_NE(machine.find("@=\"Vemlo Reader.exe,1\""), std::string::npos);
 
-    EXPECT_TRUE(fileExists(dir / "Desktop/Vemlo Reader.lnk"));
     const std::string menu = dir / "data/vemsetup/Start Menu/Programs/Vemlo Reader";
-    EXPECT_TRUE(fileExists(menu + "/Vemlo Reader.lnk"));
-    EXPECT_TRUE(fileExists(menu + "/Uninstall.lnk"));
+    const std::string program = windowsTarget + "\\Vemlo Reader.exe";
+    const std::string uninstaller = windowsTarget + "\\Uninstall.exe";
+    for (const auto& [link, expectedTarget] : {std::pair{dir / "Desktop/Vemlo Reader.lnk", program},
+                                               std::pair{menu + "/Vemlo Reader.lnk", program},
+                                               std::pair{menu + "/Uninstall.lnk", uninstaller}}) {
+        ASSERT_TRUE(fileExists(link)) << link;
+        const std::string info = lnkinfo(link);
+        if (info.empty()) {
+            continue; // no lnkinfo here: the stand-in's own tests read the bytes
+        }
+        EXPECT_NE(info.find("Local path\t\t\t: " + expectedTarget + "\n"), std::string::npos)
+            << info;
+        EXPECT_NE(info.find("Description\t\t\t: Vemlo Reader\n"), std::string::npos) << info;
+    }
 }
 
 TEST_F(EndToEndTest, MachineStoreThatCannotBeWrittenFallsBackToTheUser) {
