@@ -43,22 +43,18 @@ ExitCode preparePayload(char* secondTempFile, char* tempDirectory) {
     return kExitSuccess;
 }
 
-ExitCode runInstall(RunOptions* options, bool targetTooLong) {
-    if (targetTooLong || !targetFits(options->targetDirectory)) {
-        return kExitTargetDirectory;
+// Install mode's first step, before anything else is touched: the target
+// must fit every path made from it and exist, or be made, level by level.
+bool prepareTarget(const char* target, bool targetTooLong) {
+    if (targetTooLong || !targetFits(target)) {
+        return false;
     }
-    if (!directoryExists(options->targetDirectory) &&
-        !createDirectoryPath(options->targetDirectory)) {
-        return kExitTargetDirectory;
-    }
-    char tempDirectory[kPathBufferSize];
-    char archive[kPathBufferSize];
-    ExitCode result = preparePayload(archive, tempDirectory);
-    if (result != kExitSuccess) {
-        return result;
-    }
+    return directoryExists(target) || createDirectoryPath(target);
+}
+
+ExitCode installFrom(const char* archive, RunOptions* options) {
     char unusedLaunchPath[kPathBufferSize];
-    result =
+    const ExitCode result =
         unpackPackage(archive, options->targetDirectory, UnpackMode::kInstall, unusedLaunchPath);
     if (result != kExitSuccess) {
         return result;
@@ -66,13 +62,7 @@ ExitCode runInstall(RunOptions* options, bool targetTooLong) {
     return registerApplication(options);
 }
 
-ExitCode runExtractAndLaunch(RunOptions* options) {
-    char tempDirectory[kPathBufferSize];
-    char archive[kPathBufferSize];
-    ExitCode result = preparePayload(archive, tempDirectory);
-    if (result != kExitSuccess) {
-        return result;
-    }
+ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, RunOptions* options) {
     char workDirectory[kPathBufferSize];
     bool created = false;
     if (!createWorkDirectory(tempDirectory, workDirectory, &created)) {
@@ -85,7 +75,7 @@ ExitCode runExtractAndLaunch(RunOptions* options) {
     }
     copyText(options->targetDirectory, kPathBufferSize, workDirectory);
     char launchPath[kPathBufferSize];
-    result =
+    const ExitCode result =
         unpackPackage(archive, options->targetDirectory, UnpackMode::kExtractAndLaunch, launchPath);
     if (result != kExitSuccess) {
         return result;
@@ -102,8 +92,17 @@ ExitCode runExtractAndLaunch(RunOptions* options) {
 ExitCode runMain(const char* tail) {
     bool targetTooLong = false;
     RunOptions options = parseRunOptions(tail, &targetTooLong);
-    if (options.installMode) {
-        return runInstall(&options, targetTooLong);
+    if (options.installMode && !prepareTarget(options.targetDirectory, targetTooLong)) {
+        return kExitTargetDirectory;
     }
-    return runExtractAndLaunch(&options);
+    char tempDirectory[kPathBufferSize];
+    char archive[kPathBufferSize];
+    const ExitCode prepared = preparePayload(archive, tempDirectory);
+    if (prepared != kExitSuccess) {
+        return prepared;
+    }
+    if (options.installMode) {
+        return installFrom(archive, &options);
+    }
+    return extractAndLaunchFrom(archive, tempDirectory, &options);
 }
