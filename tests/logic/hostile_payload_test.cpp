@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <random>
 
 #include "app/run_main.h"
@@ -48,12 +47,8 @@ class HostilePayloadTest : public testing::Test {
   protected:
     void SetUp() override {
         fake::reset();
-        ASSERT_EQ(mkdir(temp().c_str(), 0755), 0);
+        ASSERT_TRUE(isDirectory(temp()));
         ASSERT_EQ(mkdir((dir / "home").c_str(), 0755), 0);
-        tmpEnv = std::make_unique<ScopedEnv>("TMPDIR", temp());
-        dataEnv = std::make_unique<ScopedEnv>("XDG_DATA_HOME", dir / "data");
-        desktopEnv = std::make_unique<ScopedEnv>("XDG_DESKTOP_DIR", dir / "Desktop");
-        homeEnv = std::make_unique<ScopedEnv>("HOME", dir.path());
     }
 
     std::string temp() const { return dir / "temp"; }
@@ -84,7 +79,7 @@ class HostilePayloadTest : public testing::Test {
     static void removeTree(const std::string& path) { std::filesystem::remove_all(path); }
 
     ScopedTempDir dir;
-    std::unique_ptr<ScopedEnv> tmpEnv, dataEnv, desktopEnv, homeEnv;
+    ScopedRunEnvironment environment{dir};
 };
 
 // A name that climbs and the place it would land from the destination.

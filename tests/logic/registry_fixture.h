@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 
 #include "app/run_options.h"
 #include "fake_platform.h"
@@ -16,9 +15,6 @@ class RegistryFixture : public testing::Test {
   protected:
     void SetUp() override {
         fake::reset();
-        dataEnv = std::make_unique<ScopedEnv>("XDG_DATA_HOME", dir / "data");
-        desktopEnv = std::make_unique<ScopedEnv>("XDG_DESKTOP_DIR", dir / "Desktop");
-        homeEnv = std::make_unique<ScopedEnv>("HOME", dir.path());
         mkdir((dir / "Desktop").c_str(), 0755);
     }
 
@@ -48,5 +44,5 @@ class RegistryFixture : public testing::Test {
     }
 
     ScopedTempDir dir;
-    std::unique_ptr<ScopedEnv> dataEnv, desktopEnv, homeEnv;
+    ScopedRunEnvironment environment{dir};
 };

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "app/run_main.h"
 #include "fake_platform.h"
@@ -23,11 +22,6 @@ class RunMainTest : public testing::Test {
     void SetUp() override {
         fake::reset();
         fake::setResource(makeLzma(makeArchive(kEntries)));
-        mkdir(temp().c_str(), 0755);
-        tmpEnv = std::make_unique<ScopedEnv>("TMPDIR", temp());
-        dataEnv = std::make_unique<ScopedEnv>("XDG_DATA_HOME", dir / "data");
-        desktopEnv = std::make_unique<ScopedEnv>("XDG_DESKTOP_DIR", dir / "Desktop");
-        homeEnv = std::make_unique<ScopedEnv>("HOME", dir.path());
     }
 
     std::string temp() const { return dir / "temp"; }
@@ -36,7 +30,7 @@ class RunMainTest : public testing::Test {
     std::vector<std::string> tempFiles() const { return listDirectory(temp()); }
 
     ScopedTempDir dir;
-    std::unique_ptr<ScopedEnv> tmpEnv, dataEnv, desktopEnv, homeEnv;
+    ScopedRunEnvironment environment{dir};
 };
 
 TEST_F(RunMainTest, ExtractAndLaunchUnpacksIntoOneWorkDirectoryAndStartsEntryZero) {

@@ -63,12 +63,6 @@ platform::ResourceBytes loadResource(const char* type, uint16_t id) {
     return {state().resource.data(), static_cast<uint32_t>(state().resource.size())};
 }
 
-void releaseResource(platform::ResourceBytes resource) {
-    if (!state().hasResource) {
-        posix::releaseResource(resource);
-    }
-}
-
 bool createProcess(const char* applicationName) {
     log(std::string("createProcess:") + applicationName);
     return state().startProcesses ? posix::createProcess(applicationName) : true;

@@ -41,6 +41,12 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
+ScopedRunEnvironment::ScopedRunEnvironment(const ScopedTempDir& root)
+    : temp_("TMPDIR", root / "temp"), data_("XDG_DATA_HOME", root / "data"),
+      desktop_("XDG_DESKTOP_DIR", root / "Desktop"), home_("HOME", root.path()) {
+    mkdir((root / "temp").c_str(), 0755);
+}
+
 void writeBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),

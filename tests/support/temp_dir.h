@@ -31,6 +31,17 @@ class ScopedEnv {
     bool had_;
 };
 
+// Points everything a run of the stub touches into `root`: TMPDIR at
+// root/temp (made here), the registry stores and start menu under root/data,
+// the desktop at root/Desktop, HOME at root.
+class ScopedRunEnvironment {
+  public:
+    explicit ScopedRunEnvironment(const ScopedTempDir& root);
+
+  private:
+    ScopedEnv temp_, data_, desktop_, home_;
+};
+
 void writeBytes(const std::string& path, const Bytes& bytes);
 Bytes readBytes(const std::string& path);
 bool fileExists(const std::string& path);

@@ -59,7 +59,7 @@ int runExtract(const CommandLine& line) {
     const std::string& directory = line.operands[1];
 
     // Every name is judged before anything is written, so a hostile archive
-    // leaves no partial output behind.
+    // leaves nothing half-written behind.
     std::vector<std::string> names;
     for (std::size_t i = 0; i < package.entries.size(); ++i) {
         const std::string& name = package.entries[i].name;

@@ -189,13 +189,11 @@ platform::FindHandle findFirstFile(const char* pattern) {
     const char* last = lastSlash == nullptr ? host : lastSlash + 1;
     bool found = false;
     if (hasWildcard(last)) {
-        char directory[PATH_MAX];
-        const size_t length = lastSlash == nullptr ? 0 : static_cast<size_t>(lastSlash - host);
-        if (lastSlash == nullptr) {
-            strcpy(directory, ".");
-        } else {
-            memcpy(directory, host, length);
-            directory[length] = '\0';
+        // The pattern's directory, cut off in place; no slash: the current one.
+        const char* directory = ".";
+        if (lastSlash != nullptr) {
+            *lastSlash = '\0';
+            directory = host;
         }
         found = anyEntryMatches(directory, last);
     } else {

@@ -26,8 +26,7 @@ platform::ResourceBytes loadResource(const char* type, uint16_t id) {
 void releaseResource(platform::ResourceBytes resource) {
     // Only the embedded payload's own pages: dropping anonymous pages would
     // zero them.
-    if (resource.bytes == nullptr || resource.size == 0 ||
-        resource.bytes != vemsetup_payload_start) {
+    if (resource.size == 0 || resource.bytes != vemsetup_payload_start) {
         return;
     }
     // Only whole pages inside the payload: the file-backed pages are dropped
