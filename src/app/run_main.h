@@ -2,6 +2,6 @@
 // return the exit code of the first that fails.
 #pragma once
 
-#include "app/exit_code.h"
+#include "common/exit_code.h"
 
 ExitCode runMain(const char* tail);

@@ -5,7 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "app/exit_code.h"
+#include "common/exit_code.h"
 
 constexpr size_t kPackageHeaderSize = 15;
 constexpr unsigned char kPackageMagic[3] = {'H', 'E', 'N'};

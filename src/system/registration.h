@@ -2,8 +2,8 @@
 // association backup, shortcuts, uninstall entry and install path.
 #pragma once
 
-#include "app/exit_code.h"
 #include "app/run_options.h"
+#include "common/exit_code.h"
 
 // Appends a backslash to `targetDirectory` in place when it has none.
 // Returns kExitSuccess, kExitShortcut or kExitRegistryWrite.

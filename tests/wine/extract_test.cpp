@@ -1,6 +1,6 @@
 // Extract-and-launch mode of the built stub under Wine: every entry goes
 // into a fresh work directory in the temporary folder, and entry 0 starts.
-#include "app/exit_code.h"
+#include "common/exit_code.h"
 #include "stub_fixture.h"
 
 namespace wine_test {

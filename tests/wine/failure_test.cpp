@@ -1,7 +1,7 @@
 // Runs of the built stub under Wine that must fail, and what they may leave
 // behind: a target on a missing drive, and payloads that are not what the
 // stub expects, embedded by swapping its "PACKAGE" 105 resource.
-#include "app/exit_code.h"
+#include "common/exit_code.h"
 #include "stub_fixture.h"
 
 namespace wine_test {

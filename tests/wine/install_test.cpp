@@ -1,7 +1,7 @@
 // Install mode of the built stub under Wine: the entries but the setup
 // program in the target directory, the registry values, the shortcuts, and
 // the backup of the ".pdf" file type's previous owner.
-#include "app/exit_code.h"
+#include "common/exit_code.h"
 #include "stub_fixture.h"
 
 namespace wine_test {
