@@ -1,5 +1,6 @@
-// Binds the platform operations for the fuzzers: the POSIX stand-in, behind
-// a capped heap and a check of every place that would be written.
+// The fuzzers' platform: the POSIX stand-in, with the table entries that
+// allocate, write or reach beyond the scratch area replaced by a capped heap
+// and a check of every place that would be written.
 #include "fuzz_platform.h"
 
 #include <limits.h>
@@ -107,8 +108,7 @@ void forbidAllWrites() {
 } // namespace fuzzplatform
 
 // Operations with a say of their own; everything else is the stand-in's.
-namespace route {
-using namespace posix;
+namespace {
 
 void* allocateMemory(size_t size) {
     return size > fuzzplatform::kFuzzHeapLimit ? nullptr : posix::allocateMemory(size);
@@ -170,11 +170,23 @@ long persistFileSave(platform::PersistFile, const uint16_t*, bool) {
     refuse("persistFileSave", "a shortcut");
 }
 
-} // namespace route
+void install() {
+    platform::Operations& table = platform::operations;
+    table.allocateMemory = allocateMemory;
+    table.reallocateMemory = reallocateMemory;
+    table.createProcess = createProcess;
+    table.getTempFileName = getTempFileName;
+    table.createFileForWriting = createFileForWriting;
+    table.deleteFile = deleteFile;
+    table.createDirectory = createDirectory;
+    table.openStream = openStream;
+    table.regCreateKey = regCreateKey;
+    table.regSetValue = regSetValue;
+    table.getSpecialFolderPath = getSpecialFolderPath;
+    table.persistFileSave = persistFileSave;
+}
 
-#define VEM_FUZZ_FORWARD(result, name, parameters, arguments, failure)                             \
-    result platform::name parameters {                                                             \
-        return route::name arguments;                                                              \
-    }
-VEM_PLATFORM_OPERATIONS(VEM_FUZZ_FORWARD)
-#undef VEM_FUZZ_FORWARD
+// Every target links this file, so the entries are in place before any input.
+[[maybe_unused]] const bool installed = (install(), true);
+
+} // namespace

@@ -1,4 +1,4 @@
-#include "platform/posix/posix_registry_shell.h"
+#include "platform/posix/posix_impl.h"
 
 #include <gtest/gtest.h>
 

@@ -47,11 +47,8 @@ bool shouldFail(const char* operation) {
     return count == found->second.nth || (found->second.always && count > found->second.nth);
 }
 
-} // namespace
-
 // Operations that the fake answers itself; everything else is the stand-in's.
 namespace route {
-using namespace posix;
 
 platform::ResourceBytes loadResource(const char* type, uint16_t id) {
     if (!state().hasResource) {
@@ -91,24 +88,65 @@ void sleepMilliseconds(uint32_t milliseconds) {
     log("sleepMilliseconds:" + std::to_string(milliseconds));
 }
 
+// Where each operation goes once the fake has logged it and let it pass.
+platform::Operations routes() {
+    platform::Operations table = {
+#define VEM_OPERATION(result, name, parameters, failure) posix::name,
+#include "platform/operations.def"
+#undef VEM_OPERATION
+    };
+    table.loadResource = loadResource;
+    table.createProcess = createProcess;
+    table.regCreateKey = regCreateKey;
+    table.regSetValue = regSetValue;
+    table.sleepMilliseconds = sleepMilliseconds;
+    return table;
+}
+
 } // namespace route
 
-#define VEM_FAKE(result, name, parameters, arguments, failure)                                     \
-    result platform::name parameters {                                                             \
-        log(#name);                                                                                \
-        if (shouldFail(#name)) {                                                                   \
-            return failure;                                                                        \
-        }                                                                                          \
-        return route::name arguments;                                                              \
+// The entry the fake puts into the table for one operation: log the call,
+// fail it when asked, otherwise pass it on.
+template <typename Operation, typename Function> struct Entry;
+template <typename Operation, typename Result, typename... Arguments>
+struct Entry<Operation, Result (*)(Arguments...)> {
+    static Result call(Arguments... arguments) {
+        log(Operation::kName);
+        if (shouldFail(Operation::kName)) {
+            return Operation::failed();
+        }
+        static const platform::Operations routes = route::routes();
+        return (routes.*Operation::kEntry)(arguments...);
     }
-VEM_PLATFORM_OPERATIONS(VEM_FAKE)
-#undef VEM_FAKE
+};
+
+#define VEM_OPERATION(result, name, parameters, failure)                                           \
+    struct name##Operation {                                                                       \
+        static constexpr const char* kName = #name;                                                \
+        static constexpr auto kEntry = &platform::Operations::name;                                \
+        static result failed() { return failure; }                                                 \
+    };
+#include "platform/operations.def"
+#undef VEM_OPERATION
+
+void install() {
+#define VEM_OPERATION(result, name, parameters, failure)                                           \
+    platform::operations.name = Entry<name##Operation, decltype(platform::Operations::name)>::call;
+#include "platform/operations.def"
+#undef VEM_OPERATION
+}
+
+// Whatever links the fake runs on it from the start.
+[[maybe_unused]] const bool installed = (install(), true);
+
+} // namespace
 
 namespace fake {
 
 void reset() {
     State& s = state();
     s = State();
+    install();
 }
 
 void failCall(const std::string& operation, int nth, bool always) {

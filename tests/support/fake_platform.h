@@ -1,6 +1,7 @@
-// A platform for tests: every operation forwards to the POSIX stand-in
-// unless the test asked for it to fail. Calls are logged so that tests can
-// check what happened and in which order.
+// A platform for tests: linking it replaces every entry of the table of
+// operations with one that logs the call and forwards it to the POSIX
+// stand-in, unless the test asked for it to fail. The log lets tests check
+// what happened and in which order.
 #pragma once
 
 #include <stdint.h>
@@ -11,7 +12,8 @@
 
 namespace fake {
 
-// Back to plain forwarding, no failures, empty log, no resource.
+// Back to plain forwarding, no failures, empty log, no resource; every
+// table entry is the fake's again.
 void reset();
 
 // The nth call (counting from 1 after this request) of `operation` fails;

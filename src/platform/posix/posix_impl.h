@@ -1,12 +1,13 @@
 // The POSIX stand-in: one function in namespace posix for each platform
-// operation, with the same signature. bind_posix.cpp forwards to them; the
-// tests' fake wraps them.
+// operation, with the same signature. operations_posix.cpp puts them into
+// the table; the tests' fake and the fuzzers' platform call them from their
+// own entries.
 #pragma once
 
-#include "platform/platform_operations.h"
+#include "platform/platform.h"
 
 namespace posix {
-#define VEM_DECLARE(result, name, parameters, arguments, failure) result name parameters;
-VEM_PLATFORM_OPERATIONS(VEM_DECLARE)
-#undef VEM_DECLARE
+#define VEM_OPERATION(result, name, parameters, failure) result name parameters;
+#include "platform/operations.def"
+#undef VEM_OPERATION
 } // namespace posix

@@ -1,8 +1,11 @@
-// Registry stand-in over REGEDIT4 files, one per root. Every call reads the
-// file afresh and every change rewrites it, so a test or a second process
-// always sees the store as it is on disk. Standard containers are used here
-// (this code never goes into the stub) because they make the format handling
-// short and obviously bounded.
+// Registry stand-in: each root is a text file (registry_text.h) in
+// $XDG_DATA_HOME/vemsetup/registry/ (default ~/.local/share/...). Every call
+// reads the file afresh and every change rewrites it whole, so a test or a
+// second process always sees the store as it is on disk. A store that
+// cannot be written refuses keys opened for writing with
+// ERROR_ACCESS_DENIED, which is how a user without rights under
+// HKEY_LOCAL_MACHINE looks; a file without any write permission bit counts
+// as unwritable even for root, as the read-only attribute does on Windows.
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -14,13 +17,13 @@
 #include <string>
 
 #include "platform/posix/atomic_write.h"
-#include "platform/posix/posix_registry_shell.h"
-#include "platform/posix/regedit_format.h"
+#include "platform/posix/posix_impl.h"
+#include "platform/posix/registry_text.h"
 
 namespace platform {
 
-// A key handle: the root it belongs to and the key's full path in the store
-// ("HKEY_LOCAL_MACHINE\Software\..."), with the access it was opened for.
+// A key handle: the root it belongs to and the key's path below it
+// ("Software\..."), with the access it was opened for.
 struct RegistryKeyObject {
     RegistryRoot root;
     bool predefined;
@@ -45,8 +48,8 @@ constexpr long kErrorBadPathname = 161;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoAccess = 998;
 constexpr long kErrorBadDb = 1009;
-constexpr long kErrorKeyDeleted = 1018;
 constexpr long kErrorRegistryIoFailed = 1016;
+constexpr long kErrorKeyDeleted = 1018;
 
 // Access rights that ask for changing a key or its values (KEY_SET_VALUE,
 // KEY_CREATE_SUB_KEY, DELETE, WRITE_DAC, WRITE_OWNER, GENERIC_ALL,
@@ -56,10 +59,8 @@ constexpr uint32_t kWriteRights =
 constexpr uint32_t kSetRights = 0x0002 | 0x10000000 | 0x40000000;
 constexpr uint32_t kQueryRights = 0x0001 | 0x10000000 | 0x80000000;
 
-platform::RegistryKeyObject machineRoot{platform::kHkeyLocalMachine, true, 0xFFFFFFFFu,
-                                        "HKEY_LOCAL_MACHINE"};
-platform::RegistryKeyObject userRoot{platform::kHkeyCurrentUser, true, 0xFFFFFFFFu,
-                                     "HKEY_CURRENT_USER"};
+platform::RegistryKeyObject machineRoot{platform::kHkeyLocalMachine, true, 0xFFFFFFFFu, ""};
+platform::RegistryKeyObject userRoot{platform::kHkeyCurrentUser, true, 0xFFFFFFFFu, ""};
 
 const char* rootName(platform::RegistryRoot root) {
     return root == platform::kHkeyLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
@@ -91,15 +92,14 @@ StoreFile storeFile(platform::RegistryRoot root) {
     StoreFile file{false, {}, {}};
     if (storeDirectory(file.directory)) {
         file.located = true;
-        file.path = file.directory + "/" + rootName(root) + ".reg";
+        file.path = file.directory + "/" + rootName(root) + ".txt";
     }
     return file;
 }
 
 // A missing file is an empty store.
-long loadStore(const StoreFile& file, RegeditStore& store) {
-    store.keys.clear();
-    store.index.clear();
+long loadStore(const StoreFile& file, RegistryStore& store) {
+    store.clear();
     if (!file.located) {
         return kErrorSuccess;
     }
@@ -127,8 +127,8 @@ long loadStore(const StoreFile& file, RegeditStore& store) {
         text.append(chunk, static_cast<size_t>(got));
     }
     close(fd);
-    // A store that is not REGEDIT4 is refused rather than overwritten.
-    return parseRegedit(text.data(), text.size(), store) ? kErrorSuccess : kErrorBadDb;
+    // A store that does not follow the format is refused rather than overwritten.
+    return parseRegistryText(text, store) ? kErrorSuccess : kErrorBadDb;
 }
 
 bool makeDirectories(const std::string& directory) {
@@ -163,8 +163,8 @@ bool storeWritable(const StoreFile& file) {
 
 // Written beside the store and renamed over it, so a reader never sees half
 // a file and a failed write leaves the old store whole.
-long saveStore(const StoreFile& file, const RegeditStore& store) {
-    const std::string text = serializeRegedit(store);
+long saveStore(const StoreFile& file, const RegistryStore& store) {
+    const std::string text = registryText(store);
     const int error = writeFileAtomically(file.path.c_str(), text.data(), text.size());
     if (error == 0) {
         return kErrorSuccess;
@@ -172,16 +172,9 @@ long saveStore(const StoreFile& file, const RegeditStore& store) {
     return error == ENOSPC ? kErrorDiskFull : kErrorAccessDenied;
 }
 
-bool isRootPath(const platform::RegistryKeyObject& key) {
-    return key.path == rootName(key.root);
-}
-
-// The key a handle names, in a freshly loaded store; the root always exists.
-RegeditKey* keyOfHandle(RegeditStore& store, const platform::RegistryKeyObject& key) {
-    if (isRootPath(key)) {
-        return regeditAddKey(store, key.path, nullptr);
-    }
-    return regeditFindKey(store, key.path);
+// A path the registry would refuse: an empty level.
+bool pathHoldable(const std::string& path) {
+    return path.find("\\\\") == std::string::npos && path[0] != '\\' && path.back() != '\\';
 }
 
 } // namespace
@@ -209,34 +202,32 @@ long regCreateKey(platform::RegistryKey root, const char* subKey, uint32_t acces
         if (subKey[0] == '\\') {
             return kErrorBadPathname;
         }
-        path += '\\';
+        if (!path.empty()) {
+            path += '\\';
+        }
         path += subKey;
         if (path.back() == '\\') {
             path.pop_back(); // one trailing separator is tolerated
         }
-        if (!regeditPathHoldable(path)) {
+        if (!pathHoldable(path)) {
             return kErrorBadPathname;
         }
     }
 
     StoreFile file = storeFile(root->root);
-    RegeditStore store;
+    RegistryStore store;
     long status = loadStore(file, store);
     if (status != kErrorSuccess) {
         return status;
     }
-    bool exists = path == root->path ? (root->predefined || regeditFindKey(store, path))
-                                     : regeditFindKey(store, path) != nullptr;
+    const bool exists = registryKeyExists(store, path);
     if ((access & kWriteRights) != 0 || !exists) {
         if (!storeWritable(file)) {
             return kErrorAccessDenied;
         }
     }
     if (!exists) {
-        bool created = false;
-        if (!regeditAddKey(store, path, &created)) {
-            return kErrorBadPathname;
-        }
+        registryAddKey(store, path);
         status = saveStore(file, store);
         if (status != kErrorSuccess) {
             return status;
@@ -265,23 +256,22 @@ long regQueryValue(platform::RegistryKey key, const char* valueName, uint32_t* t
         return kErrorInvalidParameter;
     }
     StoreFile file = storeFile(key->root);
-    RegeditStore store;
+    RegistryStore store;
     long status = loadStore(file, store);
     if (status != kErrorSuccess) {
         return status;
     }
-    RegeditKey* stored = keyOfHandle(store, *key);
-    if (!stored) {
+    if (!registryKeyExists(store, key->path)) {
         return kErrorKeyDeleted;
     }
-    const RegeditValue* value = regeditFindValue(*stored, valueName);
+    const StoredValue* value = registryFindValue(store, key->path, valueName ? valueName : "");
     if (!value) {
         return kErrorFileNotFound;
     }
     if (value->data.size() > 0xFFFFFFFFu) {
         return kErrorRegistryIoFailed;
     }
-    uint32_t dataSize = static_cast<uint32_t>(value->data.size());
+    const uint32_t dataSize = static_cast<uint32_t>(value->data.size());
     if (type) {
         *type = value->type;
     }
@@ -290,9 +280,7 @@ long regQueryValue(platform::RegistryKey key, const char* valueName, uint32_t* t
             *size = dataSize;
             return kErrorMoreData;
         }
-        if (dataSize > 0) {
-            memcpy(data, value->data.data(), dataSize);
-        }
+        memcpy(data, value->data.data(), dataSize);
     }
     if (size) {
         *size = dataSize;
@@ -312,7 +300,7 @@ long regSetValue(platform::RegistryKey key, const char* valueName, uint32_t type
         return kErrorNoAccess;
     }
     StoreFile file = storeFile(key->root);
-    RegeditStore store;
+    RegistryStore store;
     long status = loadStore(file, store);
     if (status != kErrorSuccess) {
         return status;
@@ -320,11 +308,11 @@ long regSetValue(platform::RegistryKey key, const char* valueName, uint32_t type
     if (!storeWritable(file)) {
         return kErrorAccessDenied;
     }
-    RegeditKey* stored = keyOfHandle(store, *key);
-    if (!stored) {
+    if (!registryKeyExists(store, key->path)) {
         return kErrorKeyDeleted;
     }
-    regeditSetValue(*stored, valueName, type, data, size);
+    const std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
+    registrySetValue(registryAddKey(store, key->path), valueName ? valueName : "", type, bytes);
     return saveStore(file, store);
 }
 

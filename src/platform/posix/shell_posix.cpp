@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <time.h>
 
-#include "platform/posix/posix_registry_shell.h"
+#include "platform/posix/posix_impl.h"
 
 namespace posix {
 

@@ -1,31 +1,27 @@
 // Stand-in for the shell's link object: it keeps the path and description it
-// is given and saves them as a real .lnk file at the mapped host path.
+// is given and saves them at the mapped host path as two text lines,
+//
+//   Target=<path>
+//   Description=<text>
+//
+// The binary Shell Link format is the shell's business on Windows.
 #include <errno.h>
-#include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <new>
+#include <string>
 
 #include "platform/posix/atomic_write.h"
-#include "platform/posix/lnk_format.h"
 #include "platform/posix/path_map.h"
-#include "platform/posix/posix_registry_shell.h"
+#include "platform/posix/posix_impl.h"
 
 namespace platform {
 
-// The link's state. The persist interface shares it, so it lives until both
-// the link and every persist interface obtained from it are released.
+// The link's state. Its persist interface is the same object, which the
+// link's release frees: callers release the persist interface first.
 struct ShellLinkObject {
     char path[260];
     char description[260];
-    int references;
-};
-
-struct PersistFileObject {
-    ShellLinkObject* link;
 };
 
 } // namespace platform
@@ -54,15 +50,13 @@ long storeText(char (&field)[260], const char* text) {
     return kOk;
 }
 
-void dropReference(platform::ShellLinkObject* link) {
-    if (--link->references == 0) {
-        delete link;
-    }
+platform::ShellLinkObject* linkOf(platform::PersistFile persist) {
+    return reinterpret_cast<platform::ShellLinkObject*>(persist);
 }
 
 // Replaced whole or not at all.
-long writeLinkFile(const char* hostPath, const unsigned char* bytes, size_t size) {
-    const int error = writeFileAtomically(hostPath, bytes, size);
+long writeLinkFile(const char* hostPath, const std::string& text) {
+    const int error = writeFileAtomically(hostPath, text.data(), text.size());
     if (error == 0) {
         return kOk;
     }
@@ -87,7 +81,6 @@ long createShellLink(platform::ShellLink* link) {
     if (!made) {
         return kEOutOfMemory;
     }
-    made->references = 1;
     *link = made;
     return kOk;
 }
@@ -110,19 +103,12 @@ long shellLinkQueryPersistFile(platform::ShellLink link, platform::PersistFile* 
     if (!link || !persist) {
         return kEPointer;
     }
-    platform::PersistFileObject* made = new (std::nothrow) platform::PersistFileObject{link};
-    if (!made) {
-        return kEOutOfMemory;
-    }
-    ++link->references;
-    *persist = made;
+    *persist = reinterpret_cast<platform::PersistFile>(link);
     return kOk;
 }
 
 void shellLinkRelease(platform::ShellLink link) {
-    if (link) {
-        dropReference(link);
-    }
+    delete link;
 }
 
 long persistFileSave(platform::PersistFile persist, const uint16_t* path, bool remember) {
@@ -143,31 +129,26 @@ long persistFileSave(platform::PersistFile persist, const uint16_t* path, bool r
             ansiPath[length] = '\0';
             break;
         }
-        unsigned char c = 0;
-        if (!utf16ToAnsi(path[length], &c)) {
+        // The stand-in's ANSI code page is Latin-1 (text_posix.cpp).
+        if (path[length] > 0xFF) {
             return kEInvalidArg;
         }
-        ansiPath[length] = static_cast<char>(c);
+        ansiPath[length] = static_cast<char>(path[length]);
     }
 
     char hostPath[4096];
     if (!mapPath(ansiPath, hostPath, sizeof hostPath)) {
         return kEPathNotFound;
     }
-    unsigned char bytes[kShellLinkMaxBytes];
-    size_t size =
-        buildShellLink(persist->link->path, persist->link->description, bytes, sizeof bytes);
-    if (size == 0) {
+    const platform::ShellLinkObject* link = linkOf(persist);
+    // A line break in either text would make another line of the file.
+    if (strpbrk(link->path, "\r\n") || strpbrk(link->description, "\r\n")) {
         return kEInvalidArg;
     }
-    return writeLinkFile(hostPath, bytes, size);
+    return writeLinkFile(hostPath, std::string("Target=") + link->path +
+                                       "\nDescription=" + link->description + "\n");
 }
 
-void persistFileRelease(platform::PersistFile persist) {
-    if (persist) {
-        dropReference(persist->link);
-        delete persist;
-    }
-}
+void persistFileRelease(platform::PersistFile) {}
 
 } // namespace posix

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform::win32 {
 
 namespace {
 
@@ -89,4 +89,4 @@ uint32_t getLastError() {
     return GetLastError();
 }
 
-} // namespace platform
+} // namespace platform::win32

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform::win32 {
 
 void* allocateMemory(size_t size) {
     return HeapAlloc(GetProcessHeap(), 0, size);
@@ -25,4 +25,4 @@ void freeMemory(void* block) {
     }
 }
 
-} // namespace platform
+} // namespace platform::win32

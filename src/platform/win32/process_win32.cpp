@@ -4,7 +4,7 @@
 #include <string.h>
 #include <windows.h>
 
-namespace platform {
+namespace platform::win32 {
 
 bool isDbcsLeadByte(unsigned char c) {
     return IsDBCSLeadByte(c) != FALSE;
@@ -24,4 +24,4 @@ bool createProcess(const char* applicationName) {
                           &process) != FALSE;
 }
 
-} // namespace platform
+} // namespace platform::win32

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform::win32 {
 
 namespace {
 
@@ -79,4 +79,4 @@ long regCloseKey(RegistryKey key) {
     return close == NULL ? ERROR_PROC_NOT_FOUND : close(toWin32(key));
 }
 
-} // namespace platform
+} // namespace platform::win32

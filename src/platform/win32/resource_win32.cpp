@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace platform::win32 {
 
 ResourceBytes loadResource(const char* type, uint16_t id) {
     ResourceBytes result = {NULL, 0};
@@ -35,4 +35,4 @@ void releaseResource(ResourceBytes resource) {
     }
 }
 
-} // namespace platform
+} // namespace platform::win32

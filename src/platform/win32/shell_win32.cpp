@@ -7,7 +7,7 @@
 #include <string.h>
 #include <windows.h>
 
-namespace platform {
+namespace platform::win32 {
 
 namespace {
 
@@ -60,4 +60,4 @@ void sleepMilliseconds(uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
-} // namespace platform
+} // namespace platform::win32

@@ -10,7 +10,7 @@
 
 static_assert(sizeof(WCHAR) == sizeof(uint16_t), "link paths are passed as UTF-16 units");
 
-namespace platform {
+namespace platform::win32 {
 
 namespace {
 
@@ -92,4 +92,4 @@ int multiByteToWideChar(const char* text, uint16_t* out, int outLength) {
     return MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<LPWSTR>(out), outLength);
 }
 
-} // namespace platform
+} // namespace platform::win32

@@ -4,7 +4,7 @@
 
 #include <stdio.h>
 
-namespace platform {
+namespace platform::win32 {
 
 namespace {
 
@@ -55,4 +55,4 @@ bool closeStream(Stream stream) {
     return fclose(toFile(stream)) == 0;
 }
 
-} // namespace platform
+} // namespace platform::win32

@@ -1,6 +1,6 @@
 #include "platform/win32/system_library.h"
 
-namespace platform {
+namespace platform::win32 {
 
 namespace {
 
@@ -47,4 +47,4 @@ FARPROC systemProcedure(const char* library, const char* name) {
     return module == NULL ? NULL : GetProcAddress(module, name);
 }
 
-} // namespace platform
+} // namespace platform::win32

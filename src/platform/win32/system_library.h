@@ -6,7 +6,7 @@
 #include <string.h>
 #include <windows.h>
 
-namespace platform {
+namespace platform::win32 {
 
 // The named function of a DLL from the system directory, loaded once and
 // kept for the life of the process; null when either cannot be had.
@@ -21,4 +21,4 @@ template <typename Function> Function systemFunction(const char* library, const 
     return function;
 }
 
-} // namespace platform
+} // namespace platform::win32
