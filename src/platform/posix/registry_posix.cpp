@@ -7,8 +7,6 @@
 // HKEY_LOCAL_MACHINE looks; a file without any write permission bit counts
 // as unwritable even for root, as the read-only attribute does on Windows.
 #include <errno.h>
-#include <fcntl.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +14,7 @@
 #include <new>
 #include <string>
 
-#include "platform/posix/atomic_write.h"
+#include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 #include "platform/posix/registry_text.h"
 
@@ -51,130 +49,64 @@ constexpr long kErrorBadDb = 1009;
 constexpr long kErrorRegistryIoFailed = 1016;
 constexpr long kErrorKeyDeleted = 1018;
 
-// Access rights that ask for changing a key or its values (KEY_SET_VALUE,
-// KEY_CREATE_SUB_KEY, DELETE, WRITE_DAC, WRITE_OWNER, GENERIC_ALL,
-// GENERIC_WRITE) and those that let values be set or read.
-constexpr uint32_t kWriteRights =
-    0x0002 | 0x0004 | 0x00010000 | 0x00040000 | 0x00080000 | 0x10000000 | 0x40000000;
+// The rights that let values be set (KEY_SET_VALUE, GENERIC_ALL,
+// GENERIC_WRITE) or read (KEY_QUERY_VALUE, GENERIC_ALL, GENERIC_READ).
 constexpr uint32_t kSetRights = 0x0002 | 0x10000000 | 0x40000000;
 constexpr uint32_t kQueryRights = 0x0001 | 0x10000000 | 0x80000000;
 
 platform::RegistryKeyObject machineRoot{platform::kHkeyLocalMachine, true, 0xFFFFFFFFu, ""};
 platform::RegistryKeyObject userRoot{platform::kHkeyCurrentUser, true, 0xFFFFFFFFu, ""};
 
-const char* rootName(platform::RegistryRoot root) {
-    return root == platform::kHkeyLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
-}
-
-// Where the stores live; false when neither XDG_DATA_HOME nor HOME says.
-bool storeDirectory(std::string& directory) {
-    const char* dataHome = getenv("XDG_DATA_HOME");
-    if (dataHome && dataHome[0] == '/') { // relative values are to be ignored
-        directory = dataHome;
-    } else {
-        const char* home = getenv("HOME");
-        if (!home || home[0] == '\0') {
-            return false;
-        }
-        directory = std::string(home) + "/.local/share";
+// The file of a root's store; empty when no data home is known.
+std::string storePath(platform::RegistryRoot root) {
+    const std::string base = dataHome();
+    if (base.empty()) {
+        return base;
     }
-    directory += "/vemsetup/registry";
-    return true;
-}
-
-struct StoreFile {
-    bool located;
-    std::string directory;
-    std::string path;
-};
-
-StoreFile storeFile(platform::RegistryRoot root) {
-    StoreFile file{false, {}, {}};
-    if (storeDirectory(file.directory)) {
-        file.located = true;
-        file.path = file.directory + "/" + rootName(root) + ".txt";
-    }
-    return file;
+    return base + (root == platform::kHkeyLocalMachine
+                       ? "/vemsetup/registry/HKEY_LOCAL_MACHINE.txt"
+                       : "/vemsetup/registry/HKEY_CURRENT_USER.txt");
 }
 
 // A missing file is an empty store.
-long loadStore(const StoreFile& file, RegistryStore& store) {
+long loadStore(const std::string& path, RegistryStore& store) {
     store.clear();
-    if (!file.located) {
+    std::string text;
+    const int error = path.empty() ? ENOENT : readFile(path.c_str(), text);
+    if (error == ENOENT || error == ENOTDIR) {
         return kErrorSuccess;
     }
-    int fd = open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return kErrorSuccess;
-        }
-        return errno == EACCES ? kErrorAccessDenied : kErrorRegistryIoFailed;
+    if (error != 0) {
+        return error == EACCES ? kErrorAccessDenied : kErrorRegistryIoFailed;
     }
-    std::string text;
-    char chunk[65536];
-    for (;;) {
-        ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            close(fd);
-            return kErrorRegistryIoFailed;
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(chunk, static_cast<size_t>(got));
-    }
-    close(fd);
     // A store that does not follow the format is refused rather than overwritten.
     return parseRegistryText(text, store) ? kErrorSuccess : kErrorBadDb;
 }
 
-bool makeDirectories(const std::string& directory) {
-    for (size_t slash = directory.find('/', 1);; slash = directory.find('/', slash + 1)) {
-        std::string level = directory.substr(0, slash);
-        if (mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            break;
-        }
-    }
-    struct stat info;
-    return stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // Whether the store may be changed. access() alone would always say yes to
 // root, so a file with no write bit at all also counts as read-only.
-bool storeWritable(const StoreFile& file) {
-    if (!file.located || !makeDirectories(file.directory)) {
-        return false;
-    }
-    if (access(file.directory.c_str(), W_OK | X_OK) != 0) {
+bool storeWritable(const std::string& path) {
+    const std::string directory = path.substr(0, path.rfind('/') + 1);
+    if (path.empty() || !makeDirectories(directory) ||
+        access(directory.c_str(), W_OK | X_OK) != 0) {
         return false;
     }
     struct stat info;
-    if (stat(file.path.c_str(), &info) != 0) {
+    if (stat(path.c_str(), &info) != 0) {
         return errno == ENOENT;
     }
-    return (info.st_mode & 0222) != 0 && access(file.path.c_str(), W_OK) == 0;
+    return (info.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0;
 }
 
-// Written beside the store and renamed over it, so a reader never sees half
-// a file and a failed write leaves the old store whole.
-long saveStore(const StoreFile& file, const RegistryStore& store) {
+// Replaced whole, so a reader never sees half a file and a failed write
+// leaves the old store as it was.
+long saveStore(const std::string& path, const RegistryStore& store) {
     const std::string text = registryText(store);
-    const int error = writeFileAtomically(file.path.c_str(), text.data(), text.size());
+    const int error = writeFileAtomically(path.c_str(), text.data(), text.size());
     if (error == 0) {
         return kErrorSuccess;
     }
     return error == ENOSPC ? kErrorDiskFull : kErrorAccessDenied;
-}
-
-// A path the registry would refuse: an empty level.
-bool pathHoldable(const std::string& path) {
-    return path.find("\\\\") == std::string::npos && path[0] != '\\' && path.back() != '\\';
 }
 
 } // namespace
@@ -209,19 +141,19 @@ long regCreateKey(platform::RegistryKey root, const char* subKey, uint32_t acces
         if (path.back() == '\\') {
             path.pop_back(); // one trailing separator is tolerated
         }
-        if (!pathHoldable(path)) {
-            return kErrorBadPathname;
+        if (path.find("\\\\") != std::string::npos || path.back() == '\\') {
+            return kErrorBadPathname; // an empty level
         }
     }
 
-    StoreFile file = storeFile(root->root);
+    const std::string file = storePath(root->root);
     RegistryStore store;
     long status = loadStore(file, store);
     if (status != kErrorSuccess) {
         return status;
     }
     const bool exists = registryKeyExists(store, path);
-    if ((access & kWriteRights) != 0 || !exists) {
+    if ((access & kSetRights) != 0 || !exists) {
         if (!storeWritable(file)) {
             return kErrorAccessDenied;
         }
@@ -255,7 +187,7 @@ long regQueryValue(platform::RegistryKey key, const char* valueName, uint32_t* t
     if (data && !size) {
         return kErrorInvalidParameter;
     }
-    StoreFile file = storeFile(key->root);
+    const std::string file = storePath(key->root);
     RegistryStore store;
     long status = loadStore(file, store);
     if (status != kErrorSuccess) {
@@ -264,7 +196,7 @@ long regQueryValue(platform::RegistryKey key, const char* valueName, uint32_t* t
     if (!registryKeyExists(store, key->path)) {
         return kErrorKeyDeleted;
     }
-    const StoredValue* value = registryFindValue(store, key->path, valueName ? valueName : "");
+    const RegistryLine* value = registryFindValue(store, key->path, valueName ? valueName : "");
     if (!value) {
         return kErrorFileNotFound;
     }
@@ -299,7 +231,7 @@ long regSetValue(platform::RegistryKey key, const char* valueName, uint32_t type
     if (!data && size > 0) {
         return kErrorNoAccess;
     }
-    StoreFile file = storeFile(key->root);
+    const std::string file = storePath(key->root);
     RegistryStore store;
     long status = loadStore(file, store);
     if (status != kErrorSuccess) {
@@ -312,7 +244,7 @@ long regSetValue(platform::RegistryKey key, const char* valueName, uint32_t type
         return kErrorKeyDeleted;
     }
     const std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
-    registrySetValue(registryAddKey(store, key->path), valueName ? valueName : "", type, bytes);
+    registrySetValue(store, key->path, valueName ? valueName : "", type, bytes);
     return saveStore(file, store);
 }
 

@@ -1,37 +1,36 @@
 #include "platform/posix/registry_text.h"
 
-#include <string.h>
-
 namespace posix {
 
 namespace {
 
-constexpr uint32_t kTypeSz = 1;
-constexpr uint32_t kTypeExpandSz = 2;
-constexpr uint32_t kTypeDword = 4;
+// The names of types 0 to 7; other types are written by number.
+const char* const kTypeNames[] = {"REG_NONE",   "REG_SZ",      "REG_EXPAND_SZ",
+                                  "REG_BINARY", "REG_DWORD",   "REG_DWORD_BIG_ENDIAN",
+                                  "REG_LINK",   "REG_MULTI_SZ"};
+constexpr uint32_t kNamedTypes = sizeof kTypeNames / sizeof kTypeNames[0];
 
-struct TypeName {
-    uint32_t type;
-    const char* name;
-};
+enum Form { kText, kNumber, kHex };
 
-const TypeName kTypeNames[] = {
-    {0, "REG_NONE"},   {1, "REG_SZ"},       {2, "REG_EXPAND_SZ"},
-    {3, "REG_BINARY"}, {4, "REG_DWORD"},    {5, "REG_DWORD_BIG_ENDIAN"},
-    {6, "REG_LINK"},   {7, "REG_MULTI_SZ"}, {11, "REG_QWORD"},
-};
+Form formOf(uint32_t type) {
+    return type == 1 || type == 2 ? kText : type == 4 ? kNumber : kHex;
+}
 
-const char* typeName(uint32_t type) {
-    for (const TypeName& known : kTypeNames) {
-        if (known.type == type) {
-            return known.name;
-        }
+// Whether the data can be written in its type's form and read back the same.
+bool fitsForm(Form form, const std::string& data) {
+    if (form == kText) {
+        return !data.empty() && data.find('\0') == data.size() - 1;
     }
-    return nullptr;
+    return form == kHex || data.size() == 4;
 }
 
 char foldCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+void appendHex(std::string& out, char c, const char* digits) {
+    out += digits[static_cast<unsigned char>(c) >> 4];
+    out += digits[c & 15];
 }
 
 int hexValue(char c) {
@@ -42,16 +41,22 @@ int hexValue(char c) {
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
-const char kHexDigits[] = "0123456789abcdef";
-const char kEscapeDigits[] = "0123456789ABCDEF";
+// The byte that two hex digits at `at` spell; false when they do not.
+bool hexByte(const std::string& text, size_t at, std::string& out) {
+    const int high = at + 1 < text.size() ? hexValue(text[at]) : -1;
+    const int low = high >= 0 ? hexValue(text[at + 1]) : -1;
+    if (low >= 0) {
+        out += static_cast<char>(high * 16 + low);
+    }
+    return low >= 0;
+}
 
 std::string escape(const std::string& field) {
     std::string out;
     for (char c : field) {
         if (c == '\t' || c == '\n' || c == '\r' || c == '%') {
             out += '%';
-            out += kEscapeDigits[static_cast<unsigned char>(c) >> 4];
-            out += kEscapeDigits[c & 15];
+            appendHex(out, c, "0123456789ABCDEF");
         } else {
             out += c;
         }
@@ -64,15 +69,11 @@ bool unescape(const std::string& field, std::string& out) {
     for (size_t i = 0; i < field.size(); ++i) {
         if (field[i] != '%') {
             out += field[i];
-            continue;
-        }
-        const int high = i + 2 < field.size() ? hexValue(field[i + 1]) : -1;
-        const int low = high >= 0 ? hexValue(field[i + 2]) : -1;
-        if (low < 0) {
+        } else if (!hexByte(field, i + 1, out)) {
             return false;
+        } else {
+            i += 2;
         }
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
     }
     return true;
 }
@@ -80,92 +81,74 @@ bool unescape(const std::string& field, std::string& out) {
 std::string toHex(const std::string& data) {
     std::string out;
     for (char c : data) {
-        out += kHexDigits[static_cast<unsigned char>(c) >> 4];
-        out += kHexDigits[c & 15];
+        appendHex(out, c, "0123456789abcdef");
     }
     return out;
 }
 
 bool fromHex(const std::string& text, std::string& out) {
     out.clear();
-    if (text.size() % 2 != 0) {
-        return false;
-    }
     for (size_t i = 0; i < text.size(); i += 2) {
-        const int high = hexValue(text[i]);
-        const int low = hexValue(text[i + 1]);
-        if (high < 0 || low < 0) {
+        if (!hexByte(text, i, out)) {
             return false;
         }
-        out += static_cast<char>(high * 16 + low);
     }
     return true;
 }
 
-bool isText(uint32_t type) {
-    return type == kTypeSz || type == kTypeExpandSz;
+// Digits only, at most 4294967295.
+bool parseDecimal(const std::string& text, uint32_t& number) {
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || (value = value * 10 + static_cast<uint64_t>(c - '0')) >> 32) {
+            return false;
+        }
+    }
+    number = static_cast<uint32_t>(value);
+    return !text.empty();
 }
 
 // The type field and data field of a value.
-void formatValue(const StoredValue& value, std::string& type, std::string& data) {
-    const char* name = typeName(value.type);
+void formatValue(const RegistryLine& value, std::string& type, std::string& data) {
+    const Form form = formOf(value.type);
     const std::string& bytes = value.data;
-    if (isText(value.type) && !bytes.empty() && bytes.find('\0') == bytes.size() - 1) {
-        type = name;
-        data = escape(bytes.substr(0, bytes.size() - 1));
-    } else if (value.type == kTypeDword && bytes.size() == 4) {
-        const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes.data());
-        type = name;
-        data = std::to_string(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24);
-    } else if (name && !isText(value.type) && value.type != kTypeDword) {
-        type = name;
-        data = toHex(bytes);
-    } else {
+    if (value.type >= kNamedTypes || !fitsForm(form, bytes)) {
         type = std::to_string(value.type);
         data = toHex(bytes);
+        return;
+    }
+    type = kTypeNames[value.type];
+    if (form == kText) {
+        data = escape(bytes.substr(0, bytes.size() - 1));
+    } else if (form == kNumber) {
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes.data());
+        data = std::to_string(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24);
+    } else {
+        data = toHex(bytes);
     }
 }
 
-bool parseDecimal(const std::string& text, uint32_t& number) {
-    if (text.empty() || text.size() > 10) {
-        return false;
+// The reverse of formatValue; `data` is unescaped already.
+bool parseValue(const std::string& type, const std::string& data, RegistryLine& value) {
+    value.type = 0;
+    while (value.type < kNamedTypes && type != kTypeNames[value.type]) {
+        ++value.type;
     }
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        value = value * 10 + static_cast<uint64_t>(c - '0');
+    if (value.type == kNamedTypes) {
+        return parseDecimal(type, value.type) && fromHex(data, value.data);
     }
-    number = static_cast<uint32_t>(value);
-    return value <= 0xFFFFFFFFu;
-}
-
-// The reverse of formatValue.
-bool parseValue(const std::string& type, const std::string& data, StoredValue& value) {
-    for (const TypeName& known : kTypeNames) {
-        if (type != known.name) {
-            continue;
-        }
-        value.type = known.type;
-        if (isText(known.type)) {
-            value.data = data + '\0';
-            return true;
-        }
-        uint32_t number = 0;
-        if (known.type == kTypeDword) {
-            if (!parseDecimal(data, number)) {
-                return false;
-            }
-            const char bytes[4] = {static_cast<char>(number), static_cast<char>(number >> 8),
-                                   static_cast<char>(number >> 16),
-                                   static_cast<char>(number >> 24)};
-            value.data.assign(bytes, 4);
-            return true;
-        }
-        return fromHex(data, value.data);
+    const Form form = formOf(value.type);
+    uint32_t number = 0;
+    if (form == kText) {
+        value.data = data + '\0';
+    } else if (form == kNumber && parseDecimal(data, number)) {
+        const char bytes[4] = {static_cast<char>(number), static_cast<char>(number >> 8),
+                               static_cast<char>(number >> 16), static_cast<char>(number >> 24)};
+        value.data.assign(bytes, 4);
+    } else {
+        return form == kHex && fromHex(data, value.data);
     }
-    return parseDecimal(type, value.type) && fromHex(data, value.data);
+    return true;
 }
 
 // Splits at tabs.
@@ -184,27 +167,24 @@ std::vector<std::string> fields(const std::string& line) {
 
 bool parseLine(const std::string& line, RegistryStore& store) {
     const std::vector<std::string> parts = fields(line);
-    std::string path;
-    if ((parts.size() != 1 && parts.size() != 4) || !unescape(parts[0], path)) {
+    RegistryLine value{{}, true, {}, 0, {}};
+    if ((parts.size() != 1 && parts.size() != 4) || !unescape(parts[0], value.path)) {
         return false;
     }
-    StoredKey& key = registryAddKey(store, path);
     if (parts.size() == 1) {
+        registryAddKey(store, value.path);
         return true;
     }
-    StoredValue value;
     std::string data;
     if (!unescape(parts[1], value.name) || !unescape(parts[3], data) ||
         !parseValue(parts[2], data, value)) {
         return false;
     }
-    registrySetValue(key, value.name, value.type, value.data);
+    registrySetValue(store, value.path, value.name, value.type, value.data);
     return true;
 }
 
-} // namespace
-
-bool sameRegistryName(const std::string& a, const std::string& b) {
+bool sameName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -216,54 +196,52 @@ bool sameRegistryName(const std::string& a, const std::string& b) {
     return true;
 }
 
+} // namespace
+
 bool registryKeyExists(const RegistryStore& store, const std::string& path) {
-    if (path.empty()) {
-        return true;
-    }
-    for (const StoredKey& key : store) {
-        if (key.path.size() >= path.size() &&
-            sameRegistryName(key.path.substr(0, path.size()), path) &&
-            (key.path.size() == path.size() || key.path[path.size()] == '\\')) {
+    for (const RegistryLine& line : store) {
+        if (line.path.size() >= path.size() && sameName(line.path.substr(0, path.size()), path) &&
+            (line.path.size() == path.size() || line.path[path.size()] == '\\')) {
             return true;
         }
     }
-    return false;
+    return path.empty();
 }
 
-StoredKey& registryAddKey(RegistryStore& store, const std::string& path) {
-    for (StoredKey& key : store) {
-        if (sameRegistryName(key.path, path)) {
-            return key;
-        }
+void registryAddKey(RegistryStore& store, const std::string& path) {
+    if (!registryKeyExists(store, path)) {
+        store.push_back(RegistryLine{path, false, {}, 0, {}});
     }
-    store.push_back(StoredKey{path, {}});
-    return store.back();
 }
 
-const StoredValue* registryFindValue(const RegistryStore& store, const std::string& path,
-                                     const std::string& name) {
-    for (const StoredKey& key : store) {
-        if (sameRegistryName(key.path, path)) {
-            for (const StoredValue& value : key.values) {
-                if (sameRegistryName(value.name, name)) {
-                    return &value;
-                }
-            }
+const RegistryLine* registryFindValue(const RegistryStore& store, const std::string& path,
+                                      const std::string& name) {
+    for (const RegistryLine& line : store) {
+        if (line.isValue && sameName(line.path, path) && sameName(line.name, name)) {
+            return &line;
         }
     }
     return nullptr;
 }
 
-void registrySetValue(StoredKey& key, const std::string& name, uint32_t type,
-                      const std::string& data) {
-    for (StoredValue& value : key.values) {
-        if (sameRegistryName(value.name, name)) {
-            value.type = type;
-            value.data = data;
+void registrySetValue(RegistryStore& store, const std::string& path, const std::string& name,
+                      uint32_t type, const std::string& data) {
+    std::string spelling = path;
+    for (size_t i = 0; i < store.size(); ++i) {
+        RegistryLine& line = store[i];
+        if (!sameName(line.path, path)) {
+            continue;
+        }
+        spelling = line.path;
+        if (!line.isValue) { // the key has a value now
+            store.erase(store.begin() + static_cast<std::ptrdiff_t>(i--));
+        } else if (sameName(line.name, name)) {
+            line.type = type;
+            line.data = data;
             return;
         }
     }
-    key.values.push_back(StoredValue{name, type, data});
+    store.push_back(RegistryLine{spelling, true, name, type, data});
 }
 
 bool parseRegistryText(const std::string& text, RegistryStore& store) {
@@ -288,17 +266,15 @@ bool parseRegistryText(const std::string& text, RegistryStore& store) {
 
 std::string registryText(const RegistryStore& store) {
     std::string text;
-    for (const StoredKey& key : store) {
-        const std::string path = escape(key.path);
-        if (key.values.empty() && !key.path.empty()) {
-            text += path + '\n';
-        }
-        for (const StoredValue& value : key.values) {
+    for (const RegistryLine& line : store) {
+        text += escape(line.path);
+        if (line.isValue) {
             std::string type;
             std::string data;
-            formatValue(value, type, data);
-            text += path + '\t' + escape(value.name) + '\t' + type + '\t' + data + '\n';
+            formatValue(line, type, data);
+            text += '\t' + escape(line.name) + '\t' + type + '\t' + data;
         }
+        text += '\n';
     }
     return text;
 }

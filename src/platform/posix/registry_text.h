@@ -5,14 +5,14 @@
 //   Software\Vemlo Software\Vemlo Reader<TAB>Count<TAB>REG_DWORD<TAB>42
 //   Software\Vemlo Software\Empty
 //
-// key path (below the root), value name (empty for the default value), type
+// key path below the root, value name (empty for the default value), type
 // name, data. A key without values is a line holding its path alone. Text
-// data is written without its terminator, a REG_DWORD as a decimal number,
-// other types as hex digits; data that these forms cannot give back exactly
-// (text without a terminator or with one inside, a REG_DWORD of other than
-// four bytes, an unnamed type) is written as hex digits under the type's
-// number instead of its name. A tab, line feed, carriage return or '%'
-// inside a field is written %09, %0A, %0D, %25.
+// is written without its terminator, a REG_DWORD as a decimal number, other
+// types as hex digits; data that these forms cannot give back exactly (text
+// without a terminator or with one inside, a REG_DWORD of other than four
+// bytes, an unnamed type) is written as hex digits under the type's number
+// instead of its name. A tab, line feed, carriage return or '%' inside a
+// field is written %09, %0A, %0D, %25.
 //
 // Only the stand-in uses this, never the stub, so it may use the standard
 // containers.
@@ -25,38 +25,33 @@
 
 namespace posix {
 
-struct StoredValue {
-    std::string name; // empty: the key's default value
+// One line: a value, or a key without values (isValue false).
+struct RegistryLine {
+    std::string path; // below the root, "" for the root itself
+    bool isValue;
+    std::string name;
     uint32_t type;
     std::string data;
 };
 
-struct StoredKey {
-    std::string path; // below the root, "" for the root itself
-    std::vector<StoredValue> values;
-};
-
-// Keys in the order they were first read or created.
-typedef std::vector<StoredKey> RegistryStore;
-
-// Key paths and value names compare ignoring ASCII case, as the registry's do.
-bool sameRegistryName(const std::string& a, const std::string& b);
+// Lines in the order they were first read or made.
+typedef std::vector<RegistryLine> RegistryStore;
 
 // Whether a key exists at `path`: the root, a key of the store or an
-// ancestor of one.
+// ancestor of one. Keys and value names compare ignoring ASCII case.
 bool registryKeyExists(const RegistryStore& store, const std::string& path);
 
-// The key at `path`, added (with the case given here) when the store has no
-// line for it.
-StoredKey& registryAddKey(RegistryStore& store, const std::string& path);
+// Adds a key line unless the key exists.
+void registryAddKey(RegistryStore& store, const std::string& path);
 
-// The value named `name` (case ignored), or null.
-const StoredValue* registryFindValue(const RegistryStore& store, const std::string& path,
-                                     const std::string& name);
+// The value named `name` of the key at `path`, or null.
+const RegistryLine* registryFindValue(const RegistryStore& store, const std::string& path,
+                                      const std::string& name);
 
-// Stores a value, replacing one of the same name (whose spelling is kept).
-void registrySetValue(StoredKey& key, const std::string& name, uint32_t type,
-                      const std::string& data);
+// Stores a value, replacing one of the same name. The key and the value keep
+// the spelling they were first given.
+void registrySetValue(RegistryStore& store, const std::string& path, const std::string& name,
+                      uint32_t type, const std::string& data);
 
 // Reads a store's text; lines may come in any order, and a later line for
 // the same value replaces an earlier one. False when a line does not follow

@@ -3,9 +3,9 @@
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <time.h>
 
+#include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
 namespace posix {
@@ -48,27 +48,6 @@ bool compose(char (&path)[kPathSize], const char* base, const char* tail) {
     return append(path, &length, tail);
 }
 
-// Creates every missing level of an absolute path.
-bool makeDirectories(char (&path)[kPathSize]) {
-    for (char* slash = strchr(path + 1, '/');; slash = strchr(slash + 1, '/')) {
-        if (slash) {
-            *slash = '\0';
-        }
-        bool made = mkdir(path, 0777) == 0 || errno == EEXIST;
-        if (slash) {
-            *slash = '/';
-        }
-        if (!made) {
-            return false;
-        }
-        if (!slash) {
-            break;
-        }
-    }
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // The desktop folder. Every Windows profile has one; a fresh Linux home may
 // not, so it is made like the programs folder.
 bool desktopFolder(char (&path)[kPathSize]) {
@@ -85,15 +64,9 @@ bool desktopFolder(char (&path)[kPathSize]) {
 
 // The start-menu programs folder, which Windows makes when it is missing.
 bool programsFolder(char (&path)[kPathSize]) {
-    const char* dataHome = absoluteVariable("XDG_DATA_HOME");
-    const char* home = absoluteVariable("HOME");
-    bool composed = false;
-    if (dataHome) {
-        composed = compose(path, dataHome, "/vemsetup/Start Menu/Programs");
-    } else if (home) {
-        composed = compose(path, home, "/.local/share/vemsetup/Start Menu/Programs");
-    }
-    return composed && makeDirectories(path);
+    const std::string base = dataHome();
+    return !base.empty() && compose(path, base.c_str(), "/vemsetup/Start Menu/Programs") &&
+           makeDirectories(path);
 }
 
 } // namespace

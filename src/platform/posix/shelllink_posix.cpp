@@ -11,7 +11,7 @@
 #include <new>
 #include <string>
 
-#include "platform/posix/atomic_write.h"
+#include "platform/posix/host_files.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_impl.h"
 

@@ -1,8 +1,9 @@
-#include "platform/posix/atomic_write.h"
+#include "platform/posix/host_files.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +60,44 @@ int writeFileAtomically(const char* hostPath, const void* data, size_t size) {
         unlink(temporary);
     }
     return error;
+}
+
+int readFile(const char* hostPath, std::string& text) {
+    text.clear();
+    FILE* file = fopen(hostPath, "rb");
+    if (!file) {
+        return errno;
+    }
+    char chunk[65536];
+    size_t got = 0;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) {
+        text.append(chunk, got);
+    }
+    const int error = ferror(file) ? EIO : 0;
+    fclose(file);
+    return error;
+}
+
+std::string dataHome() {
+    const char* dataHome = getenv("XDG_DATA_HOME");
+    if (dataHome && dataHome[0] == '/') {
+        return dataHome;
+    }
+    const char* home = getenv("HOME");
+    return home && home[0] == '/' ? std::string(home) + "/.local/share" : std::string();
+}
+
+bool makeDirectories(const std::string& directory) {
+    for (size_t slash = directory.find('/', 1);; slash = directory.find('/', slash + 1)) {
+        if (mkdir(directory.substr(0, slash).c_str(), 0777) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    struct stat info;
+    return stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 } // namespace posix
