@@ -109,6 +109,23 @@ long saveStore(const std::string& path, const RegistryStore& store) {
     return error == ENOSPC ? kErrorDiskFull : kErrorAccessDenied;
 }
 
+// The store of an open key, for a call that needs `rights`.
+long loadKeyStore(platform::RegistryKey key, uint32_t rights, std::string& file,
+                  RegistryStore& store) {
+    if (!key) {
+        return kErrorInvalidHandle;
+    }
+    if ((key->access & rights) == 0) {
+        return kErrorAccessDenied;
+    }
+    file = storePath(key->root);
+    const long status = loadStore(file, store);
+    if (status != kErrorSuccess) {
+        return status;
+    }
+    return registryKeyExists(store, key->path) ? kErrorSuccess : kErrorKeyDeleted;
+}
+
 } // namespace
 
 platform::RegistryKey rootKey(platform::RegistryRoot root) {
@@ -178,23 +195,14 @@ long regCreateKey(platform::RegistryKey root, const char* subKey, uint32_t acces
 
 long regQueryValue(platform::RegistryKey key, const char* valueName, uint32_t* type,
                    unsigned char* data, uint32_t* size) {
-    if (!key) {
-        return kErrorInvalidHandle;
-    }
-    if ((key->access & kQueryRights) == 0) {
-        return kErrorAccessDenied;
-    }
-    if (data && !size) {
+    if (key && data && !size) {
         return kErrorInvalidParameter;
     }
-    const std::string file = storePath(key->root);
+    std::string file;
     RegistryStore store;
-    long status = loadStore(file, store);
+    const long status = loadKeyStore(key, kQueryRights, file, store);
     if (status != kErrorSuccess) {
         return status;
-    }
-    if (!registryKeyExists(store, key->path)) {
-        return kErrorKeyDeleted;
     }
     const RegistryLine* value = registryFindValue(store, key->path, valueName ? valueName : "");
     if (!value) {
@@ -222,26 +230,17 @@ long regQueryValue(platform::RegistryKey key, const char* valueName, uint32_t* t
 
 long regSetValue(platform::RegistryKey key, const char* valueName, uint32_t type,
                  const unsigned char* data, uint32_t size) {
-    if (!key) {
-        return kErrorInvalidHandle;
-    }
-    if ((key->access & kSetRights) == 0) {
-        return kErrorAccessDenied;
-    }
-    if (!data && size > 0) {
+    if (key && !data && size > 0) {
         return kErrorNoAccess;
     }
-    const std::string file = storePath(key->root);
+    std::string file;
     RegistryStore store;
-    long status = loadStore(file, store);
+    const long status = loadKeyStore(key, kSetRights, file, store);
     if (status != kErrorSuccess) {
         return status;
     }
     if (!storeWritable(file)) {
         return kErrorAccessDenied;
-    }
-    if (!registryKeyExists(store, key->path)) {
-        return kErrorKeyDeleted;
     }
     const std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
     registrySetValue(store, key->path, valueName ? valueName : "", type, bytes);

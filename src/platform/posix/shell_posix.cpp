@@ -5,6 +5,8 @@
 #include <string.h>
 #include <time.h>
 
+#include <string>
+
 #include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
@@ -12,80 +14,49 @@ namespace posix {
 
 namespace {
 
-constexpr size_t kPathSize = 260;
-
-// Appends `text` to the composed path; false when it would not fit.
-bool append(char (&path)[kPathSize], size_t* length, const char* text) {
-    size_t add = strlen(text);
-    if (add >= kPathSize - *length) {
-        return false;
-    }
-    memcpy(path + *length, text, add + 1);
-    *length += add;
-    return true;
-}
-
 // An absolute path from the environment; relative ones do not count.
 const char* absoluteVariable(const char* name) {
     const char* value = getenv(name);
     return value && value[0] == '/' ? value : nullptr;
 }
 
-// The base directory without trailing separators (except for "/" itself), as
-// the shell delivers folder paths, followed by `tail` ("" or "/name...").
-bool compose(char (&path)[kPathSize], const char* base, const char* tail) {
-    size_t length = 0;
-    path[0] = '\0';
-    if (!append(path, &length, base)) {
-        return false;
+// The base directory without trailing separators, as the shell delivers
+// folder paths ("/" stays itself), followed by `tail` ("" or "/name...").
+std::string compose(std::string base, const char* tail) {
+    while (base.size() > 1 && base.back() == '/') {
+        base.pop_back();
     }
-    while (length > 1 && path[length - 1] == '/') {
-        path[--length] = '\0';
+    if (tail[0] != '\0' && base == "/") {
+        base.clear(); // "/" and "/x" make "/x", not "//x"
     }
-    if (tail[0] != '\0' && length == 1) {
-        path[--length] = '\0'; // "/" and "/x" make "/x", not "//x"
-    }
-    return append(path, &length, tail);
+    return base + tail;
 }
 
-// The desktop folder. Every Windows profile has one; a fresh Linux home may
-// not, so it is made like the programs folder.
-bool desktopFolder(char (&path)[kPathSize]) {
-    const char* desktop = absoluteVariable("XDG_DESKTOP_DIR");
-    const char* home = absoluteVariable("HOME");
-    bool composed = false;
-    if (desktop) {
-        composed = compose(path, desktop, "");
-    } else if (home) {
-        composed = compose(path, home, "/Desktop");
+// The host directory of a folder, or "" for one the stand-in does not know.
+std::string folderPath(int csidl) {
+    if (csidl == platform::kCsidlDesktopDirectory) {
+        const char* desktop = absoluteVariable("XDG_DESKTOP_DIR");
+        const char* home = absoluteVariable("HOME");
+        return desktop ? compose(desktop, "") : home ? compose(home, "/Desktop") : "";
     }
-    return composed && makeDirectories(path);
-}
-
-// The start-menu programs folder, which Windows makes when it is missing.
-bool programsFolder(char (&path)[kPathSize]) {
     const std::string base = dataHome();
-    return !base.empty() && compose(path, base.c_str(), "/vemsetup/Start Menu/Programs") &&
-           makeDirectories(path);
+    if (csidl != platform::kCsidlPrograms || base.empty()) {
+        return "";
+    }
+    return compose(base, "/vemsetup/Start Menu/Programs");
 }
 
 } // namespace
 
+// Every Windows profile has the desktop and the programs folder, which the
+// shell makes when they are missing; a fresh Linux home may lack them, so
+// they are made here.
 bool getSpecialFolderPath(int csidl, char* out) {
-    if (!out) {
+    const std::string path = out ? folderPath(csidl) : "";
+    if (path.empty() || path.size() >= 260 || !makeDirectories(path)) {
         return false;
     }
-    char path[kPathSize];
-    bool located = false;
-    if (csidl == platform::kCsidlDesktopDirectory) {
-        located = desktopFolder(path);
-    } else if (csidl == platform::kCsidlPrograms) {
-        located = programsFolder(path);
-    }
-    if (!located) {
-        return false;
-    }
-    memcpy(out, path, strlen(path) + 1);
+    memcpy(out, path.c_str(), path.size() + 1);
     return true;
 }
 
