@@ -112,12 +112,14 @@ TEST_F(PosixRegistry, ReadsLinesInAnyOrderIgnoringKeyCase) {
                       "SOFTWARE\\Classes\\.pdf\t\tREG_EXPAND_SZ\t%25TEMP%25%0A\n"
                       "\n"
                       "Software\\Classes\\.pdf\tcount\tREG_DWORD\t4294967294\n"
+                      "Software\\Classes\\.pdf\tHex\tREG_DWORD\t0x0000002A\n"
                       "Software\\Classes\\.pdf\tCOUNT\tREG_MULTI_SZ\t610000\n");
     RegistryKey key = open(machine(), "Software\\Classes\\.pdf", platform::kKeyQueryValue);
     uint32_t type = 0;
     EXPECT_EQ(std::string("application/pdf\0", 16), query(key, "content type"));
     EXPECT_EQ(std::string("%TEMP%\n\0", 8), query(key, nullptr, &type));
     EXPECT_EQ(type, platform::kRegExpandSz);
+    EXPECT_EQ(std::string("\x2a\0\0\0", 4), query(key, "hex"));
     // The later line of the same value wins.
     EXPECT_EQ(std::string("a\0\0", 3), query(key, "Count", &type));
     EXPECT_EQ(type, platform::kRegMultiSz);
@@ -286,8 +288,8 @@ TEST_F(PosixRegistry, WritesWholeOrNotAtAllAndKeepTheMode) {
 
 TEST_F(PosixRegistry, StoreNotInTheFormatIsRefusedAndKept) {
     for (const char* text : {"A\tname\tREG_SZ\n", "A\tn\tREG_SZ\tx\ty\n", "A\tn\tREG_DWORD\tx\n",
-                             "A\tn\tREG_DWORD\t4294967296\n", "A\tn\tREG_BINARY\t0\n",
-                             "A\tn\tREG_SZ\t%4\n", "A\tn\tREG_SZZ\t\n"}) {
+                             "A\tn\tREG_DWORD\t4294967296\n", "A\tn\tREG_DWORD\t0x\n",
+                             "A\tn\tREG_BINARY\t0\n", "A\tn\tREG_SZ\t%4\n", "A\tn\tREG_SZZ\t\n"}) {
         writeMachineStore(text);
         RegistryKey key = nullptr;
         EXPECT_EQ(kBadDb, posix::regCreateKey(machine(), "A", platform::kKeySetValue, &key))

@@ -96,11 +96,15 @@ bool fromHex(const std::string& text, std::string& out) {
     return true;
 }
 
-// Digits only, at most 4294967295.
-bool parseDecimal(const std::string& text, uint32_t& number) {
+// Decimal digits, or hex digits after "0x" as a hand might write them; at
+// most 32 bits.
+bool parseNumber(const std::string& text, uint32_t& number) {
+    const bool hex = text.size() > 2 && text[0] == '0' && foldCase(text[1]) == 'x';
     uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9' || (value = value * 10 + static_cast<uint64_t>(c - '0')) >> 32) {
+    for (size_t i = hex ? 2 : 0; i < text.size(); ++i) {
+        const int digit = hexValue(text[i]);
+        if (digit < 0 || (!hex && digit > 9) ||
+            (value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit)) >> 32) {
             return false;
         }
     }
@@ -135,13 +139,13 @@ bool parseValue(const std::string& type, const std::string& data, RegistryLine& 
         ++value.type;
     }
     if (value.type == kNamedTypes) {
-        return parseDecimal(type, value.type) && fromHex(data, value.data);
+        return parseNumber(type, value.type) && fromHex(data, value.data);
     }
     const Form form = formOf(value.type);
     uint32_t number = 0;
     if (form == kText) {
         value.data = data + '\0';
-    } else if (form == kNumber && parseDecimal(data, number)) {
+    } else if (form == kNumber && parseNumber(data, number)) {
         const char bytes[4] = {static_cast<char>(number), static_cast<char>(number >> 8),
                                static_cast<char>(number >> 16), static_cast<char>(number >> 24)};
         value.data.assign(bytes, 4);

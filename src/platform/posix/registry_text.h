@@ -7,12 +7,13 @@
 //
 // key path below the root, value name (empty for the default value), type
 // name, data. A key without values is a line holding its path alone. Text
-// is written without its terminator, a REG_DWORD as a decimal number, other
-// types as hex digits; data that these forms cannot give back exactly (text
-// without a terminator or with one inside, a REG_DWORD of other than four
-// bytes, an unnamed type) is written as hex digits under the type's number
-// instead of its name. A tab, line feed, carriage return or '%' inside a
-// field is written %09, %0A, %0D, %25.
+// is written without its terminator, a REG_DWORD as a decimal number (read
+// also as "0x" and hex digits), other types as hex digits; data that these
+// forms cannot give back exactly (text without a terminator or with one
+// inside, a REG_DWORD of other than four bytes, a type without a name here)
+// is written as hex digits under the type's number instead of its name. A
+// tab, line feed, carriage return or '%' inside a field is written %09, %0A,
+// %0D, %25.
 //
 // Only the stand-in uses this, never the stub, so it may use the standard
 // containers.
