@@ -15,34 +15,30 @@
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_impl.h"
 
-namespace platform {
-
 // The link's state. Its persist interface is the same object, which the
 // link's release frees: callers release the persist interface first.
-struct ShellLinkObject {
+struct platform::ShellLinkObject {
     char path[260];
     char description[260];
 };
-
-} // namespace platform
 
 namespace posix {
 
 namespace {
 
+// HRESULTs: S_OK, E_POINTER, E_OUTOFMEMORY, and the Win32 errors
+// ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_DISK_FULL and
+// ERROR_INVALID_PARAMETER as HRESULTs.
 constexpr long kOk = 0;
-constexpr long kEPointer = static_cast<long>(static_cast<int32_t>(0x80004003u));
-constexpr long kEOutOfMemory = static_cast<long>(static_cast<int32_t>(0x8007000Eu));
-constexpr long kEInvalidArg = static_cast<long>(static_cast<int32_t>(0x80070057u));
-constexpr long kEPathNotFound = static_cast<long>(static_cast<int32_t>(0x80070003u));
-constexpr long kEAccessDenied = static_cast<long>(static_cast<int32_t>(0x80070005u));
-constexpr long kEDiskFull = static_cast<long>(static_cast<int32_t>(0x80070070u));
+constexpr long kEPointer = static_cast<int32_t>(0x80004003u);
+constexpr long kEOutOfMemory = static_cast<int32_t>(0x8007000Eu);
+constexpr long kEPathNotFound = static_cast<int32_t>(0x80070003u);
+constexpr long kEAccessDenied = static_cast<int32_t>(0x80070005u);
+constexpr long kEDiskFull = static_cast<int32_t>(0x80070070u);
+constexpr long kEInvalidArg = static_cast<int32_t>(0x80070057u);
 
 long storeText(char (&field)[260], const char* text) {
-    if (!text) {
-        return kEInvalidArg;
-    }
-    const void* end = memchr(text, '\0', sizeof field);
+    const void* end = text ? memchr(text, '\0', sizeof field) : nullptr;
     if (!end) {
         return kEInvalidArg;
     }
@@ -50,23 +46,19 @@ long storeText(char (&field)[260], const char* text) {
     return kOk;
 }
 
-platform::ShellLinkObject* linkOf(platform::PersistFile persist) {
-    return reinterpret_cast<platform::ShellLinkObject*>(persist);
-}
-
-// Replaced whole or not at all.
-long writeLinkFile(const char* hostPath, const std::string& text) {
-    const int error = writeFileAtomically(hostPath, text.data(), text.size());
-    if (error == 0) {
-        return kOk;
+// The ANSI spelling of a UTF-16 path in the stand-in's code page, Latin-1
+// (text_posix.cpp); false when it has no such spelling or does not fit.
+bool toAnsi(const uint16_t* path, char (&out)[260]) {
+    for (size_t i = 0; path && i < sizeof out; ++i) {
+        if (path[i] > 0xFF) {
+            return false;
+        }
+        out[i] = static_cast<char>(path[i]);
+        if (path[i] == 0) {
+            return true;
+        }
     }
-    if (error == ENAMETOOLONG) {
-        return kEInvalidArg;
-    }
-    if (error == ENOENT || error == ENOTDIR) {
-        return kEPathNotFound;
-    }
-    return error == ENOSPC ? kEDiskFull : kEAccessDenied;
+    return false;
 }
 
 } // namespace
@@ -77,26 +69,16 @@ long createShellLink(platform::ShellLink* link) {
     if (!link) {
         return kEPointer;
     }
-    platform::ShellLinkObject* made = new (std::nothrow) platform::ShellLinkObject();
-    if (!made) {
-        return kEOutOfMemory;
-    }
-    *link = made;
-    return kOk;
+    *link = new (std::nothrow) platform::ShellLinkObject();
+    return *link ? kOk : kEOutOfMemory;
 }
 
 long shellLinkSetPath(platform::ShellLink link, const char* path) {
-    if (!link) {
-        return kEPointer;
-    }
-    return storeText(link->path, path);
+    return link ? storeText(link->path, path) : kEPointer;
 }
 
 long shellLinkSetDescription(platform::ShellLink link, const char* description) {
-    if (!link) {
-        return kEPointer;
-    }
-    return storeText(link->description, description);
+    return link ? storeText(link->description, description) : kEPointer;
 }
 
 long shellLinkQueryPersistFile(platform::ShellLink link, platform::PersistFile* persist) {
@@ -111,42 +93,32 @@ void shellLinkRelease(platform::ShellLink link) {
     delete link;
 }
 
-long persistFileSave(platform::PersistFile persist, const uint16_t* path, bool remember) {
-    (void)remember; // only changes which file the object would save to next
+// `remember` only changes which file the object would save to next.
+long persistFileSave(platform::PersistFile persist, const uint16_t* path, bool) {
     if (!persist) {
         return kEPointer;
     }
-    if (!path) {
+    const platform::ShellLinkObject* link = reinterpret_cast<platform::ShellLink>(persist);
+    char ansiPath[260];
+    char hostPath[4096];
+    // A line break in either text would make another line of the file.
+    if (!toAnsi(path, ansiPath) || strpbrk(link->path, "\r\n") ||
+        strpbrk(link->description, "\r\n")) {
         return kEInvalidArg;
     }
-    char ansiPath[260];
-    size_t length = 0;
-    for (;; ++length) {
-        if (length == sizeof ansiPath) {
-            return kEInvalidArg;
-        }
-        if (path[length] == 0) {
-            ansiPath[length] = '\0';
-            break;
-        }
-        // The stand-in's ANSI code page is Latin-1 (text_posix.cpp).
-        if (path[length] > 0xFF) {
-            return kEInvalidArg;
-        }
-        ansiPath[length] = static_cast<char>(path[length]);
-    }
-
-    char hostPath[4096];
     if (!mapPath(ansiPath, hostPath, sizeof hostPath)) {
         return kEPathNotFound;
     }
-    const platform::ShellLinkObject* link = linkOf(persist);
-    // A line break in either text would make another line of the file.
-    if (strpbrk(link->path, "\r\n") || strpbrk(link->description, "\r\n")) {
-        return kEInvalidArg;
+    const std::string text =
+        std::string("Target=") + link->path + "\nDescription=" + link->description + "\n";
+    const int error = writeFileAtomically(hostPath, text.data(), text.size());
+    if (error == 0 || error == ENAMETOOLONG) {
+        return error == 0 ? kOk : kEInvalidArg;
     }
-    return writeLinkFile(hostPath, std::string("Target=") + link->path +
-                                       "\nDescription=" + link->description + "\n");
+    if (error == ENOENT || error == ENOTDIR) {
+        return kEPathNotFound;
+    }
+    return error == ENOSPC ? kEDiskFull : kEAccessDenied;
 }
 
 void persistFileRelease(platform::PersistFile) {}
