@@ -129,13 +129,9 @@ long loadKeyStore(platform::RegistryKey key, uint32_t rights, std::string& file,
 } // namespace
 
 platform::RegistryKey rootKey(platform::RegistryRoot root) {
-    switch (root) {
-    case platform::kHkeyLocalMachine:
-        return &machineRoot;
-    case platform::kHkeyCurrentUser:
-        return &userRoot;
-    }
-    return nullptr;
+    return root == platform::kHkeyLocalMachine  ? &machineRoot
+           : root == platform::kHkeyCurrentUser ? &userRoot
+                                                : nullptr;
 }
 
 long regCreateKey(platform::RegistryKey root, const char* subKey, uint32_t access,
