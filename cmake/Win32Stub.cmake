@@ -81,7 +81,9 @@ set(VEMSETUP_WIN32_LINK_OPTIONS
     -mwindows
     # ASLR and DEP. (--high-entropy-va exists only for 64-bit images.)
     -Wl,--dynamicbase
-    -Wl,--nxcompat)
+    -Wl,--nxcompat
+    # .rsrc last, so that vempack build can replace the payload.
+    -Wl,-T,${VEMSETUP_ROOT_DIR}/cmake/rsrc-last.ld)
 
 # uuid: the link object's CLSID and IIDs (a static library). advapi32,
 # shell32 and ole32 are loaded at run time, in install mode only
@@ -97,6 +99,7 @@ function(vemsetup_configure_win32_stub target)
     target_include_directories(${target} PRIVATE "${VEMSETUP_ROOT_DIR}/src")
     vemsetup_win32_size_options(${target})
     target_link_options(${target} PRIVATE ${VEMSETUP_WIN32_LINK_OPTIONS})
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${VEMSETUP_ROOT_DIR}/cmake/rsrc-last.ld")
     target_link_libraries(${target} PRIVATE LibLZMA::LibLZMA ${VEMSETUP_WIN32_LIBRARIES})
 
     # The resource script names the payload and the manifest by absolute

@@ -13,6 +13,15 @@ int runArchive(const CommandLine& line);
 int runCompress(const CommandLine& line);
 int runList(const CommandLine& line);
 int runExtract(const CommandLine& line);
+int runBuild(const CommandLine& line);
+
+// The compressed payload that create writes: the files packed and
+// compressed as the command line says.
+Bytes createPayload(const CommandLine& line);
+
+// The compressed payload in a setup executable (its "PACKAGE" 105 resource)
+// or in a .lzma file, told apart by the executable's "MZ".
+Bytes payloadBytes(const Bytes& file);
 
 // Decodes the .lzma file at `path` and parses its archive, warning on stderr
 // about what the stub would tolerate but the packer never writes.

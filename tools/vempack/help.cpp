@@ -14,6 +14,7 @@ Commands:
   compress  compress any file into the .lzma layout
   list      show the entries of a payload
   extract   unpack a payload into a directory
+  build     write a setup executable: the stub with the files as its payload
 
 Run 'vempack COMMAND --help' for the options of a command.
 Exit status: 0 success, 1 an I/O error or a corrupt payload, 2 a bad command
@@ -60,12 +61,26 @@ std::string helpText(Command command) {
         return std::string("Usage: vempack compress -o OUT.lzma [OPTION]... FILE\n"
                            "Compresses any file into the .lzma layout.\n\n") +
                "  -o, --output FILE  write to FILE\n" + kCompressionOptions;
+    case Command::kBuild:
+        return std::string(
+                   "Usage: vempack build -o SETUP.exe [--stub STUB.exe] [OPTION]... FILE...\n"
+                   "   or: vempack build -o SETUP.exe [--stub STUB.exe] --payload PAYLOAD\n"
+                   "Writes the stub with the files (packed and compressed as create does), or\n"
+                   "a ready payload (a .lzma file or another setup), as its resource\n"
+                   "\"PACKAGE\" 105. Nothing else in the stub changes; its other resources\n"
+                   "stay. The output does not depend on file times or the machine.\n\n"
+                   "  --stub FILE        the stub (default: share/vemsetup/vemsetup.exe beside\n"
+                   "                     the packer's bin/, else the win32 build tree's)\n"
+                   "  --payload FILE     embed this payload instead of packing files\n"
+                   "  --strip-signature  accept a signed stub and drop its signature (sign\n"
+                   "                     the setup afterwards, e.g. with osslsigncode)\n") +
+               kPackingOptions + "\n" + kCompressionOptions;
     case Command::kList:
-        return "Usage: vempack list PAYLOAD.lzma\n"
+        return "Usage: vempack list PAYLOAD.lzma|SETUP.exe\n"
                "Decodes the payload, checks its archive and shows each entry's index,\n"
                "size and name; '*' marks the designated entry.\n";
     case Command::kExtract:
-        return "Usage: vempack extract PAYLOAD.lzma DIRECTORY\n"
+        return "Usage: vempack extract PAYLOAD.lzma|SETUP.exe DIRECTORY\n"
                "Unpacks every entry into DIRECTORY (created when missing). Every name\n"
                "is checked first: if any could leave DIRECTORY or is not a plain file\n"
                "name, nothing is written.\n";

@@ -17,7 +17,7 @@ void warn(const std::string& message) {
 }
 
 Package readPayloadFile(const std::string& path) {
-    const DecodedPayload payload = decompressAlone(readFile(path));
+    const DecodedPayload payload = decompressAlone(payloadBytes(readFile(path)));
     if (payload.header.uncompressedSize == kUnknownSize) {
         warn("the header states no size; the stub then grows its buffer as it decodes, "
              "which costs more memory than a stated size");

@@ -25,6 +25,8 @@ int run(const vempack::CommandLine& line) {
         return vempack::runList(line);
     case Command::kExtract:
         return vempack::runExtract(line);
+    case Command::kBuild:
+        return vempack::runBuild(line);
     case Command::kNone:
         break;
     }

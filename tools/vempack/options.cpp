@@ -15,8 +15,11 @@ constexpr CommandSet bit(Command c) {
     return 1u << static_cast<unsigned>(c);
 }
 constexpr CommandSet kAnyCommand = ~0u;
-constexpr CommandSet kPacking = bit(Command::kCreate) | bit(Command::kArchive);
-constexpr CommandSet kCompressing = bit(Command::kCreate) | bit(Command::kCompress);
+constexpr CommandSet kPacking =
+    bit(Command::kCreate) | bit(Command::kArchive) | bit(Command::kBuild);
+constexpr CommandSet kCompressing =
+    bit(Command::kCreate) | bit(Command::kCompress) | bit(Command::kBuild);
+constexpr CommandSet kBuilding = bit(Command::kBuild);
 constexpr CommandSet kWriting = kPacking | kCompressing;
 
 struct OptionSpec {
@@ -26,13 +29,23 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--help", false, kAnyCommand},  {"-h", false, kAnyCommand},
-    {"-o", true, kWriting},          {"--output", true, kWriting},
-    {"--launch", true, kPacking},    {"--no-launch", false, kPacking},
-    {"--raw-name", false, kPacking}, {"--preset", true, kCompressing},
-    {"--dict", true, kCompressing},  {"--lc", true, kCompressing},
-    {"--lp", true, kCompressing},    {"--pb", true, kCompressing},
-    {"--eopm", false, kCompressing}, {"--unknown-size", false, kCompressing},
+    {"--help", false, kAnyCommand},
+    {"-h", false, kAnyCommand},
+    {"-o", true, kWriting},
+    {"--output", true, kWriting},
+    {"--launch", true, kPacking},
+    {"--no-launch", false, kPacking},
+    {"--raw-name", false, kPacking},
+    {"--preset", true, kCompressing},
+    {"--dict", true, kCompressing},
+    {"--lc", true, kCompressing},
+    {"--lp", true, kCompressing},
+    {"--pb", true, kCompressing},
+    {"--eopm", false, kCompressing},
+    {"--unknown-size", false, kCompressing},
+    {"--stub", true, kBuilding},
+    {"--payload", true, kBuilding},
+    {"--strip-signature", false, kBuilding},
 };
 
 struct CommandName {
@@ -42,7 +55,7 @@ struct CommandName {
 
 constexpr CommandName kCommands[] = {
     {"create", Command::kCreate}, {"archive", Command::kArchive}, {"compress", Command::kCompress},
-    {"list", Command::kList},     {"extract", Command::kExtract},
+    {"list", Command::kList},     {"extract", Command::kExtract}, {"build", Command::kBuild},
 };
 
 std::uint64_t parseNumber(std::string_view text, std::string_view option, std::uint64_t max,
@@ -112,6 +125,12 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
         line.lzma.endMarker = true;
     } else if (name == "--unknown-size") {
         line.lzma.unknownSize = true;
+    } else if (name == "--stub") {
+        line.stubPath = value;
+    } else if (name == "--payload") {
+        line.payloadPath = value;
+    } else if (name == "--strip-signature") {
+        line.stripSignature = true;
     }
 }
 
@@ -133,6 +152,14 @@ void checkOperands(const CommandLine& line) {
     case Command::kExtract:
         if (count != 2) {
             throw UsageError("expected a payload and a directory");
+        }
+        break;
+    case Command::kBuild:
+        if (count == 0 && line.payloadPath.empty()) {
+            throw UsageError("no input files (or --payload PAYLOAD.lzma)");
+        }
+        if (count != 0 && !line.payloadPath.empty()) {
+            throw UsageError("--payload and input files exclude each other");
         }
         break;
     case Command::kNone:

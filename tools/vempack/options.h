@@ -8,7 +8,7 @@
 
 namespace vempack {
 
-enum class Command { kNone, kCreate, kArchive, kCompress, kList, kExtract };
+enum class Command { kNone, kCreate, kArchive, kCompress, kList, kExtract, kBuild };
 
 struct CommandLine {
     Command command = Command::kNone;
@@ -22,6 +22,11 @@ struct CommandLine {
     bool noLaunch = false;
     bool rawNames = false;
     LzmaSettings lzma;
+    // build: the stub, a ready payload instead of files, and what to do
+    // with a signed stub.
+    std::string stubPath;
+    std::string payloadPath;
+    bool stripSignature = false;
 };
 
 // Parses the arguments after the program name; throws UsageError.

@@ -77,8 +77,12 @@ int runArchive(const CommandLine& line) {
     return 0;
 }
 
+Bytes createPayload(const CommandLine& line) {
+    return compressAlone(writeArchive(buildPackage(line)), line.lzma);
+}
+
 int runCreate(const CommandLine& line) {
-    writeFileReplacing(line.output, compressAlone(writeArchive(buildPackage(line)), line.lzma));
+    writeFileReplacing(line.output, createPayload(line));
     return 0;
 }
 
