@@ -21,6 +21,9 @@ fi
 if want fuzz; then packages+=(clang libclang-rt-14-dev llvm-14); fi
 if want win32; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev wine wine32:i386)
+  # Readers and signing of the setups that vempack build writes. bookworm
+  # itself has osslsigncode 2.5; its backports have 2.9, which the tests use.
+  packages+=(python3-pefile icoutils openssl osslsigncode)
 fi
 if want bench; then packages+=(p7zip-full nsis gnuplot-nox); fi
 
