@@ -18,7 +18,7 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || ((seconds < 1)); then
   echo "usage: $0 [SECONDS]" >&2
   exit 2
 fi
-targets=(command_line lzma_stage package_archive)
+targets=(command_line lzma_stage package_archive pe_image)
 build=build/fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 
