@@ -174,6 +174,29 @@ TEST_F(VempackBuild, RefusesStubsItCannotRewriteSafely) {
     EXPECT_NE(both.err.find("exclude each other"), std::string::npos);
 }
 
+TEST_F(VempackBuild, VersionInformationAndIconReplaceTheStubs) {
+    writeBytes(scratch.file("bad.ico"), textBytes("not an icon"));
+    const struct {
+        std::vector<std::string> args;
+        const char* words;
+    } refused[] = {
+        {{"--version-info", "Colour=blue"}, "is not KEY=VALUE"},
+        {{"--version-info", std::string("ProductName=\xC3")}, "is not UTF-8"},
+        {{"--icon", scratch.file("bad.ico")}, "--icon: not an .ico file"},
+    };
+    for (const auto& c : refused) {
+        const RunResult result = buildFiles(makeTestImage(), c.args);
+        EXPECT_EQ(result.status, 2) << c.words;
+        EXPECT_NE(result.err.find(c.words), std::string::npos) << result.err;
+    }
+    ASSERT_EQ(buildFiles(makeTestImage(), {"--version-info", "ProductName=Mine"}).status, 0);
+    const std::vector<Resource> resources = resourcesOf(readBytes(output()));
+    const auto versions = std::count_if(resources.begin(), resources.end(), [](const Resource& r) {
+        return r.type == vempack::resourceId(16);
+    });
+    EXPECT_EQ(versions, 1);
+}
+
 TEST_F(VempackBuild, HostileExecutablesAreRefusedNotRead) {
     ASSERT_EQ(buildFiles(makeTestImage()).status, 0);
     const Bytes setup = readBytes(output());

@@ -8,6 +8,7 @@ Usage: setup_readers_test.py VEMPACK STUB
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -118,6 +119,39 @@ class BuiltSetup(unittest.TestCase):
         size = re.search(r"Entry 2 [0-9a-f]+ ([0-9a-f]+) Resource Directory", text)
         self.assertIsNotNone(size)
         self.assertGreater(int(size.group(1), 16), len(self.payload_bytes))
+
+    def test_version_information_and_icon_of_our_own(self):
+        import pefile
+
+        width = 16
+        image = (struct.pack("<IiiHHIIiiII", 40, width, 2 * width, 1, 32, 0, 0, 0, 0, 0, 0)
+                 + bytes([0x20, 0x80, 0xE0, 0xFF]) * width * width + bytes(4 * width))
+        ico = (struct.pack("<HHH", 0, 1, 1)
+               + struct.pack("<BBBBHHII", width, width, 0, 0, 1, 32, len(image), 22) + image)
+        with open(self.path("app.ico"), "wb") as f:
+            f.write(ico)
+        out = self.path("branded.exe")
+        vempack("build", "-o", out, "--icon", self.path("app.ico"),
+                "--version-info", "ProductName=Vemlo Reader \u00e9dition",
+                "--version-info", "FileVersion=2.3.4.5", "--version-info", "CompanyName=Vemlo",
+                *self.files)
+        pe = pefile.PE(out)
+        self.assertEqual(pe.get_warnings(), [])
+        self.assertTrue(pe.verify_checksum())
+        tables = [table.entries for info in pe.FileInfo for entry in info
+                  if hasattr(entry, "StringTable") for table in entry.StringTable]
+        self.assertEqual(tables, [{b"ProductName": "Vemlo Reader \u00e9dition".encode(),
+                                   b"FileVersion": b"2.3.4.5", b"CompanyName": b"Vemlo"}])
+        fixed = pe.VS_FIXEDFILEINFO[0]
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), (0x20003, 0x40005))
+        self.assertEqual(self.resources(pe)[("PACKAGE", 105)], self.payload_bytes)
+        if shutil.which("wrestool"):
+            listing = run("wrestool", "-l", out).stdout.decode()
+            self.assertIn("--type=14 --name=1", listing)
+            self.assertEqual(run("wrestool", "-x", "--raw", "--type=3", "--name=1", out).stdout,
+                             image)
+            # wrestool rebuilds the .ico from the group and its images.
+            self.assertTrue(run("wrestool", "-x", "--type=14", out).stdout.startswith(ico))
 
     def test_signed_setup_verifies_and_still_lists(self):
         for tool in ("openssl", "osslsigncode"):

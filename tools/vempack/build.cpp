@@ -7,7 +7,9 @@
 #include "pe_image.h"
 #include "pe_resources.h"
 #include "pe_rewrite.h"
+#include "setup_resources.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -59,6 +61,36 @@ Bytes payloadToEmbed(const CommandLine& line) {
     return payloadBytes(readFile(line.payloadPath));
 }
 
+// Replaces the stub's version resource and icons by those the command line
+// gives, in the language of the stub's version resource.
+void addSetupResources(const CommandLine& line, std::vector<Resource>& resources) {
+    std::uint16_t language = 0x0409;
+    for (const Resource& resource : resources) {
+        if (resource.type == resourceId(kVersionType)) {
+            language = resource.language;
+        }
+    }
+    const auto dropType = [&](std::uint16_t type) {
+        resources.erase(
+            std::remove_if(resources.begin(), resources.end(),
+                           [&](const Resource& r) { return r.type == resourceId(type); }),
+            resources.end());
+    };
+    if (!line.versionInfo.empty()) {
+        dropType(kVersionType);
+        resources.push_back({resourceId(kVersionType), resourceId(1), language, 0,
+                             versionInfoResource(line.versionInfo)});
+    }
+    if (!line.iconPath.empty()) {
+        const Bytes ico = readFile(line.iconPath);
+        dropType(kIconType);
+        dropType(kGroupIconType);
+        for (Resource& icon : iconResources(ico, language)) {
+            resources.push_back(std::move(icon));
+        }
+    }
+}
+
 } // namespace
 
 Bytes payloadBytes(const Bytes& file) {
@@ -86,26 +118,32 @@ int runBuild(const CommandLine& line) {
     const std::string stubPath = line.stubPath.empty() ? defaultStub() : line.stubPath;
     const Bytes stub = readFile(stubPath);
     const Bytes payload = payloadToEmbed(line);
-    Bytes setup;
-    try {
-        std::vector<Resource> resources = readResources(parsePeImage(stub), stub);
-        std::uint16_t language = 0;
-        for (auto it = resources.begin(); it != resources.end();) {
-            if (isPayload(*it)) {
-                language = it->language;
-                it = resources.erase(it);
-            } else {
-                ++it;
-            }
+    // Errors about the stub name it; the other inputs' errors name
+    // themselves.
+    const auto aboutStub = [&](auto step) {
+        try {
+            return step();
+        } catch (const ToolError& e) {
+            refuse("the stub '" + stubPath + "': " + e.what());
         }
-        resources.push_back({payloadType(), resourceId(kPayloadId), language, 0, payload});
-        RewriteOptions options;
-        options.stripSignature = line.stripSignature;
-        setup = replaceResources(stub, resources, options);
-    } catch (const ToolError& e) {
-        refuse("the stub '" + stubPath + "': " + e.what());
+    };
+    std::vector<Resource> resources =
+        aboutStub([&] { return readResources(parsePeImage(stub), stub); });
+    std::uint16_t language = 0;
+    for (auto it = resources.begin(); it != resources.end();) {
+        if (isPayload(*it)) {
+            language = it->language;
+            it = resources.erase(it);
+        } else {
+            ++it;
+        }
     }
-    writeFileReplacing(line.output, setup);
+    resources.push_back({payloadType(), resourceId(kPayloadId), language, 0, payload});
+    addSetupResources(line, resources);
+    RewriteOptions options;
+    options.stripSignature = line.stripSignature;
+    writeFileReplacing(line.output,
+                       aboutStub([&] { return replaceResources(stub, resources, options); }));
     return 0;
 }
 

@@ -73,7 +73,14 @@ std::string helpText(Command command) {
                    "                     the packer's bin/, else the win32 build tree's)\n"
                    "  --payload FILE     embed this payload instead of packing files\n"
                    "  --strip-signature  accept a signed stub and drop its signature (sign\n"
-                   "                     the setup afterwards, e.g. with osslsigncode)\n") +
+                   "                     the setup afterwards, e.g. with osslsigncode)\n"
+                   "  --version-info KEY=VALUE\n"
+                   "                     a version resource text (repeatable); KEY is\n"
+                   "                     ProductName, FileDescription, CompanyName, FileVersion,\n"
+                   "                     ProductVersion, LegalCopyright, OriginalFilename,\n"
+                   "                     InternalName or Comments. Replaces the stub's version\n"
+                   "                     resource\n"
+                   "  --icon FILE.ico    the setup's icon (replaces the stub's icons)\n") +
                kPackingOptions + "\n" + kCompressionOptions;
     case Command::kList:
         return "Usage: vempack list PAYLOAD.lzma|SETUP.exe\n"

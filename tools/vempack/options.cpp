@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include "error.h"
+#include "setup_resources.h"
 
 #include <charconv>
 #include <string_view>
@@ -46,6 +47,8 @@ constexpr OptionSpec kOptions[] = {
     {"--stub", true, kBuilding},
     {"--payload", true, kBuilding},
     {"--strip-signature", false, kBuilding},
+    {"--version-info", true, kBuilding},
+    {"--icon", true, kBuilding},
 };
 
 struct CommandName {
@@ -131,6 +134,18 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
         line.payloadPath = value;
     } else if (name == "--strip-signature") {
         line.stripSignature = true;
+    } else if (name == "--version-info") {
+        const std::size_t equals = value.find('=');
+        const std::string key(value.substr(0, equals));
+        if (equals == std::string_view::npos || !isVersionKey(key)) {
+            throw UsageError("--version-info: '" + std::string(value) +
+                             "' is not KEY=VALUE with KEY one of ProductName, FileDescription, "
+                             "CompanyName, FileVersion, ProductVersion, LegalCopyright, "
+                             "OriginalFilename, InternalName, Comments");
+        }
+        line.versionInfo.emplace_back(key, std::string(value.substr(equals + 1)));
+    } else if (name == "--icon") {
+        line.iconPath = value;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "lzma_codec.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vempack {
@@ -27,6 +28,9 @@ struct CommandLine {
     std::string stubPath;
     std::string payloadPath;
     bool stripSignature = false;
+    // build: version resource texts (KEY, VALUE) and an .ico file.
+    std::vector<std::pair<std::string, std::string>> versionInfo;
+    std::string iconPath;
 };
 
 // Parses the arguments after the program name; throws UsageError.
