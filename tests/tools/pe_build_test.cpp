@@ -204,7 +204,7 @@ TEST_F(VempackBuild, HostileExecutablesAreRefusedNotRead) {
 
     // The root's first entry pointing back at the root: a loop.
     Bytes loop = setup;
-    putLe(loop, rsrc + 16 + 4, 0x80000000u, 4);
+    storeLe(loop, rsrc + 16 + 4, 0x80000000u, 4);
     writeBytes(scratch.file("loop.exe"), loop);
     RunResult result = runVempack(scratch, {"list", scratch.file("loop.exe")});
     EXPECT_EQ(result.status, 1);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "bytes.h"
+#include "pe_image.h"
 #include "pe_resources.h"
 
 #include <string>
@@ -18,7 +19,8 @@ struct TestImageShape {
     vempack::Bytes certificate;       // a certificate table after the sections
 };
 
-inline void putLe(vempack::Bytes& out, std::size_t offset, std::uint64_t value, std::size_t width) {
+inline void storeLe(vempack::Bytes& out, std::size_t offset, std::uint64_t value,
+                    std::size_t width) {
     for (std::size_t i = 0; i < width; ++i) {
         out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
     }
@@ -46,21 +48,21 @@ inline vempack::Bytes makeTestImage(const TestImageShape& shape = {}) {
     vempack::Bytes image(0x400 + rsrcRaw + (shape.relocAfterResources ? 0x200 : 0));
     image[0] = 'M';
     image[1] = 'Z';
-    putLe(image, 0x3C, peOffset, 4);
-    putLe(image, peOffset, 0x00004550, 4);
-    putLe(image, peOffset + 4, shape.pe32Plus ? 0x8664 : 0x14C, 2);
-    putLe(image, peOffset + 6, sections, 2);
-    putLe(image, peOffset + 20, optionalSize, 2);
-    putLe(image, optional, shape.pe32Plus ? 0x20B : 0x10B, 2);
-    putLe(image, optional + 8, 0x200 + rsrcRaw, 4); // SizeOfInitializedData
-    putLe(image, optional + 32, 0x1000, 4);
-    putLe(image, optional + 36, 0x200, 4);
-    putLe(image, optional + 56, shape.relocAfterResources ? 0x4000 : 0x3000, 4);
-    putLe(image, optional + 60, 0x200, 4);
+    storeLe(image, 0x3C, peOffset, 4);
+    storeLe(image, peOffset, 0x00004550, 4);
+    storeLe(image, peOffset + 4, shape.pe32Plus ? 0x8664 : 0x14C, 2);
+    storeLe(image, peOffset + 6, sections, 2);
+    storeLe(image, peOffset + 20, optionalSize, 2);
+    storeLe(image, optional, shape.pe32Plus ? 0x20B : 0x10B, 2);
+    storeLe(image, optional + 8, 0x200 + rsrcRaw, 4); // SizeOfInitializedData
+    storeLe(image, optional + 32, 0x1000, 4);
+    storeLe(image, optional + 36, 0x200, 4);
+    storeLe(image, optional + 56, shape.relocAfterResources ? 0x4000 : 0x3000, 4);
+    storeLe(image, optional + 60, 0x200, 4);
     const std::size_t directories = optional + (shape.pe32Plus ? 112 : 96);
-    putLe(image, directories - 4, 16, 4);
-    putLe(image, directories + 8 * 2, 0x2000, 4);
-    putLe(image, directories + 8 * 2 + 4, resources.size(), 4);
+    storeLe(image, directories - 4, 16, 4);
+    storeLe(image, directories + 8 * 2, 0x2000, 4);
+    storeLe(image, directories + 8 * 2 + 4, resources.size(), 4);
 
     const auto section = [&](std::uint32_t index, const char* name, std::uint32_t rva,
                              std::uint32_t size, std::uint32_t raw, std::uint32_t flags) {
@@ -68,11 +70,11 @@ inline vempack::Bytes makeTestImage(const TestImageShape& shape = {}) {
         for (std::size_t i = 0; name[i] != '\0'; ++i) {
             image[at + i] = static_cast<std::uint8_t>(name[i]);
         }
-        putLe(image, at + 8, size, 4);
-        putLe(image, at + 12, rva, 4);
-        putLe(image, at + 16, vempack::alignUp(size, 0x200), 4);
-        putLe(image, at + 20, raw, 4);
-        putLe(image, at + 36, flags, 4);
+        storeLe(image, at + 8, size, 4);
+        storeLe(image, at + 12, rva, 4);
+        storeLe(image, at + 16, vempack::alignUp(size, 0x200), 4);
+        storeLe(image, at + 20, raw, 4);
+        storeLe(image, at + 36, flags, 4);
     };
     section(0, ".text", 0x1000, 0x10, 0x200, 0x60000020);
     image[0x200] = 0xC3;
@@ -83,11 +85,11 @@ inline vempack::Bytes makeTestImage(const TestImageShape& shape = {}) {
     }
     image.insert(image.end(), shape.overlay.begin(), shape.overlay.end());
     if (!shape.certificate.empty()) {
-        putLe(image, directories + 8 * 4, image.size(), 4);
-        putLe(image, directories + 8 * 4 + 4, shape.certificate.size(), 4);
+        storeLe(image, directories + 8 * 4, image.size(), 4);
+        storeLe(image, directories + 8 * 4 + 4, shape.certificate.size(), 4);
         image.insert(image.end(), shape.certificate.begin(), shape.certificate.end());
     }
-    putLe(image, optional + 64, vempack::peChecksum(image, optional + 64), 4);
+    storeLe(image, optional + 64, vempack::peChecksum(image, optional + 64), 4);
     return image;
 }
 

@@ -67,6 +67,13 @@ const std::uint8_t* bytesAtRva(const PeImage& image, const Bytes& file, std::uin
 // of the file with the checksum field taken as zero, plus the file's length.
 std::uint32_t peChecksum(const Bytes& file, std::size_t checksumOffset);
 
+// Overwrites `width` bytes of `out` at `offset` with `value`, little-endian.
+inline void storeLe(Bytes& out, std::size_t offset, std::uint64_t value, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) {
+        out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
 inline std::uint64_t alignUp(std::uint64_t value, std::uint32_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
 }

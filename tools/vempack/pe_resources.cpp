@@ -108,14 +108,11 @@ class TreeReader {
 };
 
 void put32(Bytes& out, std::size_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    storeLe(out, offset, value, 4);
 }
 
 void put16(Bytes& out, std::size_t offset, std::uint32_t value) {
-    out[offset] = static_cast<std::uint8_t>(value);
-    out[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+    storeLe(out, offset, value, 2);
 }
 
 // One level of the tree while it is laid out: the keys in directory order,

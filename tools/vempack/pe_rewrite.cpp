@@ -11,9 +11,7 @@ namespace {
 constexpr std::uint32_t kInitializedData = 0x00000040;
 
 void put32(Bytes& out, std::size_t offset, std::uint64_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    storeLe(out, offset, value, 4);
 }
 
 // The section that holds the resource directory, which must start it and
