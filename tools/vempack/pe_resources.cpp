@@ -119,26 +119,28 @@ void put16(Bytes& out, std::size_t offset, std::uint32_t value) {
 // and for each the resources below it.
 using Group = std::vector<std::pair<ResourceKey, std::vector<const Resource*>>>;
 
-Group groupBy(const std::vector<const Resource*>& resources, int level) {
+ResourceKey keyAt(const Resource& resource, int level) {
+    return level == 0 ? resource.type : level == 1 ? resource.name : resourceId(resource.language);
+}
+
+// Sorted, so that an image with many resources costs n log n, not n².
+Group groupBy(std::vector<const Resource*> resources, int level) {
+    std::stable_sort(resources.begin(), resources.end(), [&](const Resource* a, const Resource* b) {
+        return keyAt(*a, level) < keyAt(*b, level);
+    });
     Group groups;
     for (const Resource* resource : resources) {
-        const ResourceKey key = level == 0   ? resource->type
-                                : level == 1 ? resource->name
-                                             : resourceId(resource->language);
-        auto it = std::find_if(groups.begin(), groups.end(),
-                               [&](const auto& group) { return group.first == key; });
-        if (it == groups.end()) {
+        const ResourceKey key = keyAt(*resource, level);
+        if (groups.empty() || !(groups.back().first == key)) {
             groups.push_back({key, {resource}});
         } else if (level == 2) {
             refuse("two resources are " + describeKey(resource->type) + " " +
                    describeKey(resource->name) + " in language " +
                    std::to_string(resource->language));
         } else {
-            it->second.push_back(resource);
+            groups.back().second.push_back(resource);
         }
     }
-    std::sort(groups.begin(), groups.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
     return groups;
 }
 
