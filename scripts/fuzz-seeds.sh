@@ -143,6 +143,17 @@ variant corrupt-data.lzma
 for offset in 20 27 34 41 48; do printf '\x5a' | patch_at "$l/corrupt-data.lzma" "$offset"; done
 variant trailing-garbage.lzma && head -c 100 /dev/zero | tr '\0' '\245' >>"$l/trailing-garbage.lzma"
 
+# ---- pe_image: setups that vempack build writes ---------------------------
+
+p=$out/pe_image
+mkdir -p "$p"
+stubs=$(dirname "$0")/../fuzz/corpus/pe_image
+for stub in valid-pe32 valid-pe32plus signed; do
+  "$vempack" build --strip-signature --stub "$stubs/$stub.exe" -o "$p/setup-$stub.exe" "${files[@]}"
+done
+"$vempack" build --stub "$stubs/valid-pe32.exe" --version-info ProductName=Seed \
+  -o "$p/setup-version-info.exe" "${files[@]}"
+
 # ---- command_line: process command lines and tails -----------------------
 
 c=$out/command_line
