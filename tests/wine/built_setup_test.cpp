@@ -1,7 +1,7 @@
 // A setup made by `vempack build` from the built stub, with files of its
 // own, run under Wine in both modes, and once more after signing it with
 // osslsigncode.
-#include "app/exit_code.h"
+#include "common/exit_code.h"
 #include "stub_fixture.h"
 
 namespace wine_test {
