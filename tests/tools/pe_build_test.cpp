@@ -168,6 +168,17 @@ TEST_F(VempackBuild, RefusesStubsItCannotRewriteSafely) {
     ASSERT_EQ(buildFiles(makeTestImage()).status, 0);
     EXPECT_EQ(readBytes(output()), setup);
 
+    // A payload that states more than the stub can decode (4 GiB - 1).
+    ASSERT_EQ(runVempack(scratch, {"create", "-o", scratch.file("big.lzma"), files[0]}).status, 0);
+    Bytes big = readBytes(scratch.file("big.lzma"));
+    storeLe(big, 5, std::uint64_t{1} << 32, 8);
+    writeBytes(scratch.file("big.lzma"), big);
+    fs::remove(output());
+    const RunResult tooBig = build(makeTestImage(), {"--payload", scratch.file("big.lzma")});
+    EXPECT_NE(tooBig.status, 0);
+    EXPECT_NE(tooBig.err.find("does not fit in 32 bits"), std::string::npos) << tooBig.err;
+    EXPECT_FALSE(fs::exists(output()));
+
     const RunResult both =
         runVempack(scratch, {"build", "-o", output(), "--payload", "p.lzma", files[0]});
     EXPECT_EQ(both.status, 2);
