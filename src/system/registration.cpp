@@ -62,8 +62,21 @@ ExitCode createRequestedShortcuts(const RunOptions& options, const char* desktop
     return kExitSuccess;
 }
 
+// The system runs UninstallString as a command line: unquoted, a path with
+// a blank would be searched for piece by piece (C:\Program.exe first). A
+// blank is never the trail byte of a double-byte character, so a byte
+// search finds exactly the blanks.
 bool writeUninstallEntry(const char* programPath, const char* uninstallerPath) {
-    return writeMachineThenUser(kUninstallKey, "UninstallString", uninstallerPath) &&
+    char command[kPathBufferSize];
+    clearBuffer(command, sizeof command);
+    const bool quote = strchr(uninstallerPath, ' ') != nullptr;
+    if (quote ? !(appendChar(command, sizeof command, '"') &&
+                  appendText(command, sizeof command, uninstallerPath) &&
+                  appendChar(command, sizeof command, '"'))
+              : !copyText(command, sizeof command, uninstallerPath)) {
+        return false;
+    }
+    return writeMachineThenUser(kUninstallKey, "UninstallString", command) &&
            writeMachineThenUser(kUninstallKey, "DisplayName", kProductName) &&
            writeMachineThenUser(kUninstallKey, "DisplayIcon", programPath) &&
            writeMachineThenUser(kUninstallKey, "UninstallPath", uninstallerPath);

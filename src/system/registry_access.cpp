@@ -136,11 +136,14 @@ bool writeRegistryValue(const RegistryValueRef& ref, const char* text) {
         return false;
     }
     const size_t length = strlen(text);
-    platform::regSetValue(key, ref.valueName, platform::kRegSz,
-                          reinterpret_cast<const unsigned char*>(text),
-                          static_cast<uint32_t>(length + 1));
+    // A key that opens but refuses the value (a policy, a full registry)
+    // counts as not written, so that the caller falls back as for a key
+    // that cannot be opened.
+    const long status = platform::regSetValue(key, ref.valueName, platform::kRegSz,
+                                              reinterpret_cast<const unsigned char*>(text),
+                                              static_cast<uint32_t>(length + 1));
     closeKey(ref, key);
-    return true;
+    return status == 0;
 }
 
 bool writeMachineThenUser(const char* subKey, const char* valueName, const char* text) {

@@ -16,10 +16,10 @@ struct RegistryValueRef {
 // opened or the value is missing.
 bool readRegistryValue(const RegistryValueRef& ref, const char* fallback, char* out);
 
-// Stores `text` as REG_SZ. True when the key could be opened or created;
-// whether the value was then accepted is not examined.
+// Stores `text` as REG_SZ. True when the key could be opened or created and
+// the value was accepted.
 bool writeRegistryValue(const RegistryValueRef& ref, const char* text);
 
-// Machine-wide first, the user's root when the machine-wide key cannot be
-// opened for writing. True when either write succeeded.
+// Machine-wide first, the user's root when the machine-wide write fails.
+// True when either write succeeded.
 bool writeMachineThenUser(const char* subKey, const char* valueName, const char* text);

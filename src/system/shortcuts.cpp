@@ -21,17 +21,19 @@ bool composeTargetPath(const char* directory, const char* baseName, char* path) 
            appendText(path, kPathBufferSize, baseName) && appendText(path, kPathBufferSize, ".exe");
 }
 
-void saveLink(platform::ShellLink link, const char* linkPath) {
+// True only when the link file was saved: a shortcut that is not on disk
+// must not pass for made.
+bool saveLink(platform::ShellLink link, const char* linkPath) {
     platform::PersistFile persist = nullptr;
     if (platform::shellLinkQueryPersistFile(link, &persist) < 0 || persist == nullptr) {
-        return;
+        return false;
     }
     uint16_t widePath[kPathBufferSize];
     clearBuffer(widePath, sizeof widePath);
-    if (platform::multiByteToWideChar(linkPath, widePath, kPathBufferSize) != 0) {
-        platform::persistFileSave(persist, widePath, true);
-    }
+    const bool saved = platform::multiByteToWideChar(linkPath, widePath, kPathBufferSize) != 0 &&
+                       platform::persistFileSave(persist, widePath, true) >= 0;
     platform::persistFileRelease(persist);
+    return saved;
 }
 
 } // namespace
@@ -51,9 +53,9 @@ bool createShortcut(const char* baseName, const char* folder, const char* linkNa
     }
     platform::shellLinkSetPath(link, targetPath);
     platform::shellLinkSetDescription(link, kProductName);
-    saveLink(link, linkPath);
+    const bool saved = saveLink(link, linkPath);
     platform::shellLinkRelease(link);
-    return true;
+    return saved;
 }
 
 bool createStartMenuShortcuts(const char* directory) {

@@ -2,8 +2,9 @@
 #pragma once
 
 // Writes "<folder>\<linkName>.lnk" pointing at "<directory><baseName>.exe"
-// with the description "Vemlo Reader". False when the link object cannot be
-// created, or when a path would not fit in 260 bytes.
+// with the description "Vemlo Reader". False when the link object or its
+// persist interface cannot be had, the link file is not saved, or a path
+// would not fit in 260 bytes.
 bool createShortcut(const char* baseName, const char* folder, const char* linkName,
                     const char* directory);
 

@@ -145,15 +145,16 @@ TEST_F(RegistryAccessTest, WritesStoreTerminatedText) {
     EXPECT_EQ(fake::countCalls("regCreateKey"), fake::countCalls("regCloseKey"));
 }
 
-TEST_F(RegistryAccessTest, WriteReportsOnlyWhetherTheKeyOpened) {
+TEST_F(RegistryAccessTest, WriteFailsWhenTheKeyOrTheValueIsRefused) {
     fake::denyRegistryWrites(true, false);
     EXPECT_FALSE(writeRegistryValue({platform::kHkeyLocalMachine, "Software\\W", "v"}, "x"));
     fake::denyRegistryWrites(false, false);
     fake::failCall("regSetValue");
-    EXPECT_TRUE(writeRegistryValue({platform::kHkeyLocalMachine, "Software\\W", "v"}, "x"));
+    EXPECT_FALSE(writeRegistryValue({platform::kHkeyLocalMachine, "Software\\W", "v"}, "x"));
+    EXPECT_EQ(fake::countCalls("regCloseKey"), 1) << "the key that opened is closed";
 }
 
-TEST_F(RegistryAccessTest, MachineThenUserFallsBackOnlyWhenTheKeyCannotBeOpened) {
+TEST_F(RegistryAccessTest, MachineThenUserFallsBackWhenTheMachineWideWriteFails) {
     EXPECT_TRUE(writeMachineThenUser("Software\\F", "v", "machine"));
     uint32_t type = 0;
     EXPECT_FALSE(stored(platform::kHkeyLocalMachine, "Software\\F", "v", &type).empty());
@@ -166,6 +167,16 @@ TEST_F(RegistryAccessTest, MachineThenUserFallsBackOnlyWhenTheKeyCannotBeOpened)
 
     fake::denyRegistryWrites(true, true);
     EXPECT_FALSE(writeMachineThenUser("Software\\F", "none", "x"));
+
+    // A machine-wide key that opens but refuses the value falls back too.
+    fake::denyRegistryWrites(false, false);
+    fake::failCall("regSetValue");
+    EXPECT_TRUE(writeMachineThenUser("Software\\F", "refused", "user"));
+    EXPECT_TRUE(stored(platform::kHkeyLocalMachine, "Software\\F", "refused", &type).empty());
+    EXPECT_EQ(stored(platform::kHkeyCurrentUser, "Software\\F", "refused", &type),
+              toBytes(std::string("user\0", 5)));
+    fake::failCall("regSetValue", 1, true);
+    EXPECT_FALSE(writeMachineThenUser("Software\\F", "nowhere", "x"));
 }
 
 } // namespace

@@ -32,16 +32,25 @@ TEST_F(ShortcutsTest, DirectoryIsJoinedAsItIs) {
               0u);
 }
 
-TEST_F(ShortcutsTest, OnlyALinkObjectFailureIsReported) {
+TEST_F(ShortcutsTest, ALinkThatIsNotSavedIsAFailure) {
     const std::string desk = dir / "Desk";
     mkdir(desk.c_str(), 0755);
-    fake::failCall("shellLinkQueryPersistFile");
-    EXPECT_TRUE(createShortcut("Uninstall", desk.c_str(), "Uninstall", "D:\\Apps\\"));
-    fake::failCall("persistFileSave");
-    EXPECT_TRUE(createShortcut("Uninstall", desk.c_str(), "Uninstall", "D:\\Apps\\"));
-    EXPECT_FALSE(fileExists(desk + "/Uninstall.lnk"));
-    fake::failCall("createShellLink");
-    EXPECT_FALSE(createShortcut("Uninstall", desk.c_str(), "Uninstall", "D:\\Apps\\"));
+    for (const char* failing : {"createShellLink", "shellLinkQueryPersistFile",
+                                "multiByteToWideChar", "persistFileSave"}) {
+        fake::failCall(failing);
+        EXPECT_FALSE(createShortcut("Uninstall", desk.c_str(), "Uninstall", "D:\\Apps\\"))
+            << failing;
+        EXPECT_FALSE(fileExists(desk + "/Uninstall.lnk")) << failing;
+    }
+    EXPECT_EQ(fake::countCalls("shellLinkRelease"), 3) << "every link object is released";
+    EXPECT_EQ(fake::countCalls("persistFileRelease"), 2);
+}
+
+TEST_F(ShortcutsTest, UnsavedStartMenuLinkIsAFailure) {
+    fake::failCall("persistFileSave", 2);
+    EXPECT_FALSE(createStartMenuShortcuts("D:\\Apps\\"));
+    EXPECT_EQ(listDirectory(programs() + "/Vemlo Reader"),
+              std::vector<std::string>{"Vemlo Reader.lnk"});
 }
 
 TEST_F(ShortcutsTest, PathsThatDoNotFitAreRefused) {
