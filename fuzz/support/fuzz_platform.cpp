@@ -118,8 +118,12 @@ void* reallocateMemory(void* block, size_t size) {
     return size > fuzzplatform::kFuzzHeapLimit ? nullptr : posix::reallocateMemory(block, size);
 }
 
-bool createProcess(const char* applicationName) {
+bool createProcess(const char* applicationName, const char*) {
     refuse("createProcess", applicationName);
+}
+
+bool shellExecute(const char* path) {
+    refuse("shellExecute", path);
 }
 
 uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t unique, char* out) {
@@ -175,6 +179,7 @@ void install() {
     table.allocateMemory = allocateMemory;
     table.reallocateMemory = reallocateMemory;
     table.createProcess = createProcess;
+    table.shellExecute = shellExecute;
     table.getTempFileName = getTempFileName;
     table.createFileForWriting = createFileForWriting;
     table.deleteFile = deleteFile;

@@ -17,10 +17,29 @@ constexpr size_t kMaxTargetLength = 242;
 
 bool targetFits(const char* target) {
     size_t length = boundedLength(target, kPathBufferSize);
-    if (length > 0 && target[length - 1] == '\\') {
+    if (endsWithBackslash(target)) {
         --length;
     }
     return length <= kMaxTargetLength;
+}
+
+// Starts the designated entry with its path in quotes as the command line,
+// so that a blank in the path does not split it into arguments. A program
+// that needs elevation cannot be created by this unelevated process; the
+// shell starts it, asking the user for consent.
+bool startEntry(const char* path) {
+    char commandLine[kPathBufferSize + 2];
+    clearBuffer(commandLine, sizeof commandLine);
+    if (!appendChar(commandLine, sizeof commandLine, '"') ||
+        !appendText(commandLine, sizeof commandLine, path) ||
+        !appendChar(commandLine, sizeof commandLine, '"')) {
+        return false;
+    }
+    if (platform::createProcess(path, commandLine)) {
+        return true;
+    }
+    return platform::getLastError() == platform::kErrorElevationRequired &&
+           platform::shellExecute(path);
 }
 
 // Steps shared by both modes: the resource into the first temporary file,
@@ -81,8 +100,8 @@ ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, Ru
         return result;
     }
     // An archive that designates nothing is unpacked and nothing is started.
-    if (launchPath[0] != '\0') {
-        platform::createProcess(launchPath);
+    if (launchPath[0] != '\0' && !startEntry(launchPath)) {
+        return kExitEntryStart;
     }
     return kExitSuccess;
 }

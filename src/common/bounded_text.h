@@ -25,5 +25,12 @@ bool appendText(char* buffer, size_t size, const char* source);
 // Appends one character; false, buffer unchanged, when it does not fit.
 bool appendChar(char* buffer, size_t size, char c);
 
-// True when the text ends in a backslash.
+// The bytes of the character that starts at `text`: 2 for a lead byte of
+// the ANSI code page with its trail byte, 1 otherwise. In double-byte code
+// pages a trail byte may be 0x5C ('\\') or 0x7C ('|'), so every test for
+// such a character walks the text with this.
+size_t characterSize(const char* text);
+constexpr unsigned char kLowestTrailByte = 0x40;
+
+// True when the text's last character is a backslash.
 bool endsWithBackslash(const char* text);

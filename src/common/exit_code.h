@@ -12,4 +12,5 @@ enum ExitCode : int {
     kExitRegistryWrite = 10,  // a required registry value could be written under no root
     kExitShortcut = 12,       // a requested shortcut step failed
     kExitEntryOutput = 14,    // an entry's output file cannot be created
+    kExitEntryStart = 14,     // the designated entry could not be started
 };

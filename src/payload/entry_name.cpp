@@ -2,6 +2,8 @@
 
 #include <stddef.h>
 
+#include "common/bounded_text.h"
+
 namespace {
 
 bool isSeparator(char c) {
@@ -70,6 +72,12 @@ bool isSafeEntryName(const char* name) {
     size_t start = 0;
     for (size_t i = 0;; ++i) {
         const char c = name[i];
+        // A double-byte character is never refused: its trail byte may be
+        // 0x5C or 0x7C without being '\\' or '|'.
+        if (c != '\0' && characterSize(name + i) == 2) {
+            ++i;
+            continue;
+        }
         if (c != '\0' && !isSeparator(c)) {
             if (isRefusedCharacter(static_cast<unsigned char>(c))) {
                 return false;

@@ -99,48 +99,97 @@ size_t decodeLzmaKnownSize(const LzmaProperties& properties, uint32_t dictionary
     return decodeOnce(properties, size, input, inputSize, output, size);
 }
 
-DecodedBytes decodeLzmaUnknownSize(const LzmaProperties& properties, uint32_t dictionarySize,
-                                   const unsigned char* input, size_t inputSize, size_t limit) {
-    DecodedBytes result = {nullptr, 0};
+namespace {
+
+// The output of one pass over a stream that states no size, in a buffer
+// kept across passes so that a retry does not grow it again.
+struct GrowingOutput {
+    unsigned char* buffer;
+    size_t capacity;
+    size_t produced;
+    // The decoder met a match beyond its dictionary's reach after filling
+    // it: a larger dictionary may get further.
+    bool dictionaryFull;
+};
+
+lzma_ret decodeGrowing(const LzmaProperties& properties, uint32_t dictionarySize,
+                       const unsigned char* input, size_t inputSize, size_t limit,
+                       GrowingOutput* output) {
+    output->produced = 0;
+    output->dictionaryFull = false;
     lzma_stream stream;
     if (!startDecoder(properties, dictionarySize, &stream)) {
-        return result;
+        return LZMA_MEM_ERROR;
     }
-    size_t capacity = 0;
-    unsigned char* buffer = nullptr;
     stream.next_in = input;
     stream.avail_in = inputSize;
+    stream.next_out = output->buffer;
+    stream.avail_out = output->capacity;
     lzma_ret status = LZMA_OK;
     while (status == LZMA_OK) {
         if (stream.avail_out == 0) {
-            if (capacity >= limit) {
-                break; // more output than the limit allows: refuse the stream
+            const size_t used = output->capacity;
+            if (used >= limit) {
+                status = LZMA_BUF_ERROR; // more output than the limit allows
+                break;
             }
-            size_t grown = capacity == 0 ? (size_t{1} << 16) : capacity * 2;
-            if (grown > limit || grown < capacity) {
+            size_t grown = used == 0 ? (size_t{1} << 16) : used * 2;
+            if (grown > limit || grown < used) {
                 grown = limit;
             }
             // Growing in place where the heap can keeps the peak near the
             // output's size instead of twice it.
             unsigned char* larger =
-                static_cast<unsigned char*>(platform::reallocateMemory(buffer, grown));
+                static_cast<unsigned char*>(platform::reallocateMemory(output->buffer, grown));
             if (larger == nullptr) {
+                status = LZMA_MEM_ERROR;
                 break;
             }
-            buffer = larger;
-            stream.next_out = buffer + capacity;
-            stream.avail_out = grown - capacity;
-            capacity = grown;
+            output->buffer = larger;
+            output->capacity = grown;
+            stream.next_out = larger + used;
+            stream.avail_out = grown - used;
         }
         status = lzma_code(&stream, LZMA_FINISH);
     }
-    const size_t produced = capacity - stream.avail_out;
+    output->produced = output->capacity - stream.avail_out;
+    output->dictionaryFull = status == LZMA_DATA_ERROR && output->produced > dictionarySize;
     lzma_end(&stream);
-    if (status != LZMA_STREAM_END) {
-        platform::freeMemory(buffer);
-        return result;
+    return status;
+}
+
+} // namespace
+
+DecodedBytes decodeLzmaUnknownSize(const LzmaProperties& properties, uint32_t dictionarySize,
+                                   const unsigned char* input, size_t inputSize, size_t limit) {
+    DecodedBytes result = {nullptr, 0};
+    // The dictionary size field has no say in the output, nor in what is
+    // allocated: the first pass takes no larger a dictionary than the
+    // compressed data, and a stream whose matches reach further back is
+    // decoded again with a dictionary that covers at least the output made
+    // so far, doubling each time. No match reaches further back than the
+    // output is long, so a valid stream always ends up decoded.
+    const size_t inputBound = inputSize < kMinLzmaUnknownSizeDictionary
+                                  ? kMinLzmaUnknownSizeDictionary
+                                  : (inputSize > UINT32_MAX ? UINT32_MAX : inputSize);
+    uint32_t dictionary =
+        dictionarySize < inputBound ? dictionarySize : static_cast<uint32_t>(inputBound);
+    GrowingOutput output = {nullptr, 0, 0, false};
+    for (;;) {
+        const lzma_ret status =
+            decodeGrowing(properties, dictionary, input, inputSize, limit, &output);
+        if (status == LZMA_STREAM_END) {
+            result.bytes = output.buffer;
+            result.size = output.produced;
+            return result;
+        }
+        if (!output.dictionaryFull || dictionary == UINT32_MAX) {
+            break;
+        }
+        const uint64_t doubled = uint64_t{dictionary} * 2;
+        const uint64_t wanted = doubled > output.produced ? doubled : output.produced;
+        dictionary = wanted > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(wanted);
     }
-    result.bytes = buffer;
-    result.size = produced;
+    platform::freeMemory(output.buffer);
     return result;
 }

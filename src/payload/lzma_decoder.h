@@ -19,8 +19,13 @@ struct DecodedBytes {
     size_t size;
 };
 
+// The smallest first dictionary for a stream that states no size.
+constexpr size_t kMinLzmaUnknownSizeDictionary = size_t{1} << 16;
+
 // Decodes a stream that states no size and must end with an end marker,
 // growing the output as it comes, up to `limit` bytes. Nothing (null, 0)
-// when decoding fails or memory runs out.
+// when decoding fails or memory runs out. As for a stated size,
+// `dictionarySize` changes neither the output nor what is allocated beyond
+// what the data needs.
 DecodedBytes decodeLzmaUnknownSize(const LzmaProperties& properties, uint32_t dictionarySize,
                                    const unsigned char* input, size_t inputSize, size_t limit);

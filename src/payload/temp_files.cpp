@@ -55,5 +55,15 @@ bool createWorkDirectory(const char* directory, char* workDirectory, bool* direc
     // keeps the name unique to this run.
     platform::deleteFile(workDirectory);
     *directoryCreated = platform::createDirectory(workDirectory);
+    // A scanner that still holds the deleted file leaves it "delete
+    // pending", and the name refuses a directory with access denied until
+    // the scanner lets go: a few tries, 1.55 seconds in all.
+    for (uint32_t pause = 50; !*directoryCreated && pause <= 800; pause *= 2) {
+        if (platform::getLastError() != platform::kErrorAccessDenied) {
+            break;
+        }
+        platform::sleepMilliseconds(pause);
+        *directoryCreated = platform::createDirectory(workDirectory);
+    }
     return true;
 }

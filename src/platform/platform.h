@@ -44,6 +44,14 @@ constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kRegDwordBigEndian = 5;
 constexpr uint32_t kRegMultiSz = 7;
 
+// GetLastError codes that the logic tells apart.
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorElevationRequired = 740;
+
+// GetFileAttributesA.
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+
 constexpr int kCsidlPrograms = 0x0002;
 constexpr int kCsidlDesktopDirectory = 0x0010;
 

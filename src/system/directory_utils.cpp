@@ -3,6 +3,26 @@
 #include "common/bounded_text.h"
 #include "platform/platform.h"
 
+namespace {
+
+// "D:" or "D:\": the root of a drive.
+bool isDriveRoot(const char* path) {
+    const char letter = static_cast<char>(path[0] | 0x20);
+    return letter >= 'a' && letter <= 'z' && path[1] == ':' &&
+           (path[2] == '\0' || (path[2] == '\\' && path[3] == '\0'));
+}
+
+// A drive root has no "." or ".." entry, so on an empty drive the search
+// finds nothing although the root is there: the file system is asked.
+bool driveRootExists(const char* path) {
+    const char root[4] = {path[0], ':', '\\', '\0'};
+    const uint32_t attributes = platform::getFileAttributes(root);
+    return attributes != platform::kInvalidFileAttributes &&
+           (attributes & platform::kFileAttributeDirectory) != 0;
+}
+
+} // namespace
+
 bool directoryExists(const char* path) {
     char pattern[kPathBufferSize];
     clearBuffer(pattern, sizeof pattern);
@@ -13,7 +33,7 @@ bool directoryExists(const char* path) {
     }
     platform::FindHandle find = platform::findFirstFile(pattern);
     if (find == nullptr) {
-        return false;
+        return isDriveRoot(path) && driveRootExists(path);
     }
     platform::findClose(find);
     return true;
@@ -37,15 +57,20 @@ bool ensureDirectory(const char* path) {
 bool createDirectoryPath(const char* path) {
     char prefix[kPathBufferSize];
     clearBuffer(prefix, sizeof prefix);
-    if (path[0] == '\0' || boundedLength(path, kPathBufferSize) >= kPathBufferSize) {
+    const size_t length = boundedLength(path, kPathBufferSize);
+    if (length == 0 || length >= kPathBufferSize) {
         return false;
     }
-    for (size_t i = 0; path[i] != '\0'; ++i) {
+    for (size_t i = 0; i < length;) {
         // The prefix holds everything in front of this backslash: one level.
+        // A trail byte 0x5C belongs to its character and separates nothing.
+        const size_t size = characterSize(path + i);
         if (path[i] == '\\' && !ensureDirectory(prefix)) {
             return false;
         }
-        prefix[i] = path[i];
+        for (const size_t end = i + size; i < end; ++i) {
+            prefix[i] = path[i];
+        }
     }
     return ensureDirectory(path);
 }

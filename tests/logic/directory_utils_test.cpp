@@ -34,6 +34,18 @@ TEST_F(DirectoryUtilsTest, DirectoryExistsListsThePath) {
     EXPECT_FALSE(directoryExists("Q:\\")) << "a drive that does not exist";
 }
 
+TEST_F(DirectoryUtilsTest, EmptyDriveRootExistsWhenTheFileSystemSaysItIsADirectory) {
+    // An empty drive root lists nothing, not even "." and "..".
+    fake::failCall("findFirstFile", 1, true);
+    EXPECT_TRUE(directoryExists("Z:\\"));
+    EXPECT_TRUE(directoryExists("z:"));
+    EXPECT_FALSE(directoryExists("Q:\\")) << "a drive that does not exist";
+    EXPECT_FALSE(directoryExists(windowsPath(dir.path()).c_str())) << "only roots are asked";
+    EXPECT_EQ(fake::countCalls("getFileAttributes"), 3);
+    EXPECT_TRUE(createDirectoryPath("Z:\\")) << "nothing to create on an empty root";
+    EXPECT_EQ(fake::countCalls("createDirectory"), 0);
+}
+
 TEST_F(DirectoryUtilsTest, WildcardPatternIsTheSameWithOrWithoutBackslash) {
     directoryExists("Z:\\Apps");
     directoryExists("Z:\\Apps\\");

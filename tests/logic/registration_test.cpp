@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "registry_fixture.h"
 #include "system/product.h"
 #include "system/registration.h"
@@ -154,6 +156,58 @@ TEST_F(RegistrationTest, DesktopFolderIsLocatedEvenWithoutShortcuts) {
     EXPECT_EQ(fake::countCalls("getSpecialFolderPath"), 1);
     EXPECT_EQ(fake::countCalls("createShellLink"), 0);
     EXPECT_EQ(fake::countCalls("createDirectory"), 0);
+}
+
+TEST_F(RegistrationTest, RefusedMachineWideValueFallsBackAndRefusedUnderBothIsExitTen) {
+    // The fifth value set is UninstallString under the machine-wide root.
+    fake::failCall("regSetValue", 5);
+    RunOptions o = options("D:\\Apps");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(machine(kUninstall, "UninstallString"), "<missing>");
+    EXPECT_EQ(user(kUninstall, "UninstallString"), "D:\\Apps\\Uninstall.exe");
+    EXPECT_EQ(machine(kUninstall, "DisplayName"), "Vemlo Reader") << "each value chooses its root";
+
+    fake::reset();
+    fake::failCall("regSetValue", 5, true);
+    o = options("D:\\Other");
+    EXPECT_EQ(registerApplication(&o), kExitRegistryWrite);
+    EXPECT_EQ(fake::countCalls("regSetValue"), 6) << "nothing after UninstallString";
+    EXPECT_EQ(fake::countCalls("sleepMilliseconds"), 0);
+}
+
+TEST_F(RegistrationTest, UnsavedDesktopShortcutIsExitTwelve) {
+    fake::failCall("persistFileSave");
+    RunOptions o = options("D:\\Apps", true);
+    EXPECT_EQ(registerApplication(&o), kExitShortcut);
+    EXPECT_EQ(machine(kUninstall, "DisplayName"), "<missing>");
+}
+
+TEST_F(RegistrationTest, UninstallStringIsQuotedOnlyWhenItHoldsABlank) {
+    RunOptions o = options("C:\\Program Files\\Vemlo Reader");
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(machine(kUninstall, "UninstallString"),
+              "\"C:\\Program Files\\Vemlo Reader\\Uninstall.exe\"");
+    EXPECT_EQ(machine(kUninstall, "UninstallPath"),
+              "C:\\Program Files\\Vemlo Reader\\Uninstall.exe");
+    EXPECT_EQ(machine(kUninstall, "DisplayIcon"),
+              "C:\\Program Files\\Vemlo Reader\\Vemlo Reader.exe");
+}
+
+TEST_F(RegistrationTest, DoubleByteTargetEndingInTrailByte5CGetsItsBackslash) {
+    fake::setAnsiCodePage(932);
+    const std::string table = "C:\\\x95\x5C"; // C:\ and the character for "table"
+    RunOptions o = options(table, true);
+    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(machine(kApplication, "InstallPath"), table + "\\");
+    EXPECT_EQ(machine(kUninstall, "DisplayIcon"), table + "\\Vemlo Reader.exe");
+    EXPECT_EQ(machine(kUninstall, "UninstallString"), table + "\\Uninstall.exe");
+    const Bytes link = readBytes(dir / "Desktop/Vemlo Reader.lnk");
+    const Bytes target = toBytes(table + "\\Vemlo Reader.exe");
+    EXPECT_NE(std::search(link.begin(), link.end(), target.begin(), target.end()), link.end());
+
+    RunOptions withBackslash = options(table + "\\");
+    EXPECT_EQ(registerApplication(&withBackslash), kExitSuccess);
+    EXPECT_EQ(std::string(withBackslash.targetDirectory), table + "\\");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "app/run_main.h"
 #include "fake_platform.h"
+#include "platform/platform.h"
 #include "temp_dir.h"
 
 namespace {
@@ -177,9 +178,60 @@ TEST_F(RunMainTest, NothingDesignatedUnpacksAndStartsNothing) {
     EXPECT_EQ(listDirectory(target()).size(), 5u) << "nothing excluded in install mode";
 }
 
-TEST_F(RunMainTest, LaunchFailureIsStillSuccess) {
-    fake::failCall("createProcess");
+TEST_F(RunMainTest, EntryIsStartedWithItsPathQuotedAsTheCommandLine) {
     EXPECT_EQ(runMain(""), kExitSuccess);
+    const std::vector<std::string> started = fake::callsWithDetail("createProcess");
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(fake::callsWithDetail("commandLine"),
+              std::vector<std::string>{"\"" + started[0] + "\""});
+    EXPECT_EQ(fake::countCalls("shellExecute"), 0);
+}
+
+TEST_F(RunMainTest, EntryNeedingElevationIsStartedThroughTheShell) {
+    fake::failCall("createProcess", 1, false, platform::kErrorElevationRequired);
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    const std::vector<std::string> shell = fake::callsWithDetail("shellExecute");
+    ASSERT_EQ(shell.size(), 1u);
+    EXPECT_EQ(shell[0].rfind(temp() + "/vem", 0), 0u);
+    EXPECT_EQ(shell[0].substr(shell[0].size() - 10), "\\Setup.exe");
+
+    fake::failCall("createProcess", 1, false, platform::kErrorElevationRequired);
+    fake::failCall("shellExecute"); // declined, or the shell failed
+    EXPECT_EQ(runMain(""), kExitEntryStart);
+}
+
+TEST_F(RunMainTest, EntryThatCannotBeStartedIsExitFourteen) {
+    fake::failCall("createProcess", 1, false, 2); // ERROR_FILE_NOT_FOUND
+    EXPECT_EQ(runMain(""), kExitEntryStart);
+    EXPECT_EQ(fake::countCalls("shellExecute"), 0);
+}
+
+TEST_F(RunMainTest, WorkDirectoryStillDeletePendingIsTriedAgainForAWhile) {
+    // Twice refused with access denied, as while a scanner holds the
+    // deleted file, then made.
+    fake::failCall("createDirectory", 1, true, platform::kErrorAccessDenied);
+    fake::onCall("createDirectory", 3, [] { fake::failCall("createDirectory", 1000); });
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    EXPECT_EQ(fake::countCalls("createDirectory"), 3);
+    EXPECT_EQ(fake::callsWithDetail("sleepMilliseconds"), (std::vector<std::string>{"50", "100"}));
+
+    // Refused for good: about two seconds of tries, then the run gives up.
+    fake::failCall("createDirectory", 1, true, platform::kErrorAccessDenied);
+    EXPECT_EQ(runMain(""), kExitEntryOutput);
+    unsigned waited = 0;
+    const std::vector<std::string> pauses = fake::callsWithDetail("sleepMilliseconds");
+    for (size_t i = 2; i < pauses.size(); ++i) {
+        waited += static_cast<unsigned>(std::stoul(pauses[i]));
+    }
+    EXPECT_GE(pauses.size() - 2, 3u);
+    EXPECT_LE(waited, 2000u);
+
+    // Any other refusal is not waited for.
+    fake::reset();
+    fake::setResource(makeLzma(makeArchive(kEntries)));
+    fake::failCall("createDirectory", 1, false, 183); // ERROR_ALREADY_EXISTS
+    EXPECT_EQ(runMain(""), kExitEntryOutput);
+    EXPECT_EQ(fake::countCalls("sleepMilliseconds"), 0);
 }
 
 } // namespace

@@ -10,6 +10,7 @@ namespace {
 struct Failure {
     int nth;
     bool always;
+    uint32_t lastError;
 };
 
 struct State {
@@ -22,6 +23,8 @@ struct State {
     bool denyMachine = false;
     bool denyUser = false;
     bool startProcesses = false;
+    uint32_t injectedError = 0; // what getLastError reports after an injected failure
+    size_t largestAllocation = 0;
 };
 
 State& state() {
@@ -40,11 +43,21 @@ bool shouldFail(const char* operation) {
     if (hook != s.hooks.end() && hook->second.first == count) {
         hook->second.second();
     }
-    const auto found = s.failures.find(operation);
-    if (found == s.failures.end()) {
-        return false;
+    const std::string name = operation;
+    const auto found = s.failures.find(name);
+    const bool fails =
+        found != s.failures.end() &&
+        (count == found->second.nth || (found->second.always && count > found->second.nth));
+    // An injected error lasts until the next call of another operation;
+    // the code-page question leaves the error alone, as on Windows.
+    if (name != "getLastError" && name != "isDbcsLeadByte") {
+        s.injectedError = fails ? found->second.lastError : 0;
     }
-    return count == found->second.nth || (found->second.always && count > found->second.nth);
+    return fails;
+}
+
+void noteAllocation(size_t size) {
+    state().largestAllocation = std::max(state().largestAllocation, size);
 }
 
 // Operations that the fake answers itself; everything else is the stand-in's.
@@ -60,9 +73,29 @@ platform::ResourceBytes loadResource(const char* type, uint16_t id) {
     return {state().resource.data(), static_cast<uint32_t>(state().resource.size())};
 }
 
-bool createProcess(const char* applicationName) {
+bool createProcess(const char* applicationName, const char* commandLine) {
     log(std::string("createProcess:") + applicationName);
-    return state().startProcesses ? posix::createProcess(applicationName) : true;
+    log(std::string("commandLine:") + commandLine);
+    return state().startProcesses ? posix::createProcess(applicationName, commandLine) : true;
+}
+
+bool shellExecute(const char* path) {
+    log(std::string("shellExecute:") + path);
+    return state().startProcesses ? posix::shellExecute(path) : true;
+}
+
+uint32_t getLastError() {
+    return state().injectedError != 0 ? state().injectedError : posix::getLastError();
+}
+
+void* allocateMemory(size_t size) {
+    noteAllocation(size);
+    return posix::allocateMemory(size);
+}
+
+void* reallocateMemory(void* block, size_t size) {
+    noteAllocation(size);
+    return posix::reallocateMemory(block, size);
 }
 
 long regCreateKey(platform::RegistryKey root, const char* subKey, uint32_t access,
@@ -97,6 +130,10 @@ platform::Operations routes() {
     };
     table.loadResource = loadResource;
     table.createProcess = createProcess;
+    table.shellExecute = shellExecute;
+    table.getLastError = getLastError;
+    table.allocateMemory = allocateMemory;
+    table.reallocateMemory = reallocateMemory;
     table.regCreateKey = regCreateKey;
     table.regSetValue = regSetValue;
     table.sleepMilliseconds = sleepMilliseconds;
@@ -147,11 +184,20 @@ void reset() {
     State& s = state();
     s = State();
     install();
+    posix::setAnsiCodePage(0);
 }
 
-void failCall(const std::string& operation, int nth, bool always) {
+void failCall(const std::string& operation, int nth, bool always, uint32_t lastError) {
     State& s = state();
-    s.failures[operation] = {s.counts[operation] + nth, always};
+    s.failures[operation] = {s.counts[operation] + nth, always, lastError};
+}
+
+void setAnsiCodePage(unsigned codePage) {
+    posix::setAnsiCodePage(codePage);
+}
+
+size_t largestAllocation() {
+    return state().largestAllocation;
 }
 
 void onCall(const std::string& operation, int nth, std::function<void()> hook) {

@@ -4,6 +4,7 @@
 // what happened and in which order.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <functional>
@@ -17,8 +18,17 @@ namespace fake {
 void reset();
 
 // The nth call (counting from 1 after this request) of `operation` fails;
-// with `always`, that call and every later one.
-void failCall(const std::string& operation, int nth = 1, bool always = false);
+// with `always`, that call and every later one. A nonzero `lastError` is
+// what getLastError then reports, until another operation is called.
+void failCall(const std::string& operation, int nth = 1, bool always = false,
+              uint32_t lastError = 0);
+
+// The ANSI code page to imitate (932, 936, 949, 950 are double-byte ones);
+// reset() goes back to the stand-in's own choice.
+void setAnsiCodePage(unsigned codePage);
+
+// The largest block asked of allocateMemory or reallocateMemory since reset().
+size_t largestAllocation();
 
 // Opening a key for writing under this root fails, as for a user without
 // rights there.
@@ -35,7 +45,8 @@ void onCall(const std::string& operation, int nth, std::function<void()> hook);
 void allowProcessStart(bool allow);
 
 // Every call made, by operation name; some carry a detail after a colon
-// ("createProcess:/path", "regSetValue:DisplayName", "sleepMilliseconds:500").
+// ("createProcess:/path", "commandLine:\"/path\"", "shellExecute:/path",
+// "regSetValue:DisplayName", "sleepMilliseconds:500").
 const std::vector<std::string>& calls();
 int countCalls(const std::string& operation);
 std::vector<std::string> callsWithDetail(const std::string& operation);

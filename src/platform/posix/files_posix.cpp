@@ -28,6 +28,7 @@ namespace posix {
 namespace {
 
 constexpr size_t kWindowsPathLimit = 260;
+constexpr uint32_t kFileAttributeNormal = 0x80;
 
 // Unique numbers are 16 bits wide, as on Windows; 0 is never used.
 constexpr uint32_t kUniqueRange = 0x10000;
@@ -84,9 +85,15 @@ uint32_t getTempPath(uint32_t bufferLength, char* buffer) {
 }
 
 uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t unique, char* out) {
-    const size_t directoryLength = strlen(directory);
-    const bool needsSeparator = directoryLength == 0 || (directory[directoryLength - 1] != '\\' &&
-                                                         directory[directoryLength - 1] != '/');
+    bool needsSeparator = true;
+    for (const char* p = directory; *p != '\0'; ++p) {
+        needsSeparator = *p != '\\' && *p != '/';
+        if (isDbcsLeadByte(static_cast<unsigned char>(*p)) &&
+            static_cast<unsigned char>(p[1]) >= 0x40) {
+            needsSeparator = true;
+            ++p;
+        }
+    }
     uint32_t number = unique & 0xFFFF;
     const bool choose = number == 0;
     if (choose) {
@@ -180,6 +187,15 @@ bool createDirectory(const char* path) {
     return mapPath(path, host, sizeof host) && host[0] != '\0' && mkdir(host, 0755) == 0;
 }
 
+uint32_t getFileAttributes(const char* path) {
+    char host[PATH_MAX];
+    struct stat status;
+    if (!mapPath(path, host, sizeof host) || stat(host[0] == '\0' ? "/" : host, &status) != 0) {
+        return platform::kInvalidFileAttributes;
+    }
+    return S_ISDIR(status.st_mode) ? platform::kFileAttributeDirectory : kFileAttributeNormal;
+}
+
 platform::FindHandle findFirstFile(const char* pattern) {
     char host[PATH_MAX];
     if (!mapPath(pattern, host, sizeof host)) {
@@ -211,8 +227,28 @@ bool findClose(platform::FindHandle find) {
     return true;
 }
 
+// The Windows codes for the errors that the stand-in's calls meet.
 uint32_t getLastError() {
-    return static_cast<uint32_t>(errno);
+    switch (errno) {
+    case 0:
+        return 0;
+    case ENOENT:
+        return 2; // ERROR_FILE_NOT_FOUND
+    case ENOTDIR:
+        return 3; // ERROR_PATH_NOT_FOUND
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return platform::kErrorAccessDenied;
+    case ENOSPC:
+        return 112; // ERROR_DISK_FULL
+    case EEXIST:
+        return 183; // ERROR_ALREADY_EXISTS
+    case ENAMETOOLONG:
+        return 206; // ERROR_FILENAME_EXCED_RANGE
+    default:
+        return 31; // ERROR_GEN_FAILURE
+    }
 }
 
 } // namespace posix

@@ -1,5 +1,7 @@
 #include "platform/posix/path_map.h"
 
+#include "platform/posix/posix_impl.h"
+
 namespace posix {
 
 bool mapPath(const char* windowsPath, char* out, size_t outSize) {
@@ -26,11 +28,19 @@ bool mapPath(const char* windowsPath, char* out, size_t outSize) {
     }
     size_t length = 0;
     for (; *p != '\0'; ++p) {
-        if (length + 1 >= outSize) {
+        // A double-byte character's trail byte may be 0x5C; it is kept.
+        const bool doubleByte = isDbcsLeadByte(static_cast<unsigned char>(*p)) &&
+                                static_cast<unsigned char>(p[1]) >= 0x40;
+        if (length + (doubleByte ? 2 : 1) >= outSize) {
             out[0] = '\0';
             return false;
         }
-        out[length++] = *p == '\\' ? '/' : *p;
+        if (doubleByte) {
+            out[length++] = *p++;
+            out[length++] = *p;
+        } else {
+            out[length++] = *p == '\\' ? '/' : *p;
+        }
     }
     out[length] = '\0';
     return true;

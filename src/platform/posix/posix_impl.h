@@ -10,4 +10,9 @@ namespace posix {
 #define VEM_OPERATION(result, name, parameters, failure) result name parameters;
 #include "platform/operations.def"
 #undef VEM_OPERATION
+
+// The ANSI code page the stand-in imitates for isDbcsLeadByte and path
+// mapping: 932, 936, 949 or 950, or any other for a single-byte one. Unset
+// (0), the environment variable VEMSETUP_ANSI_CODEPAGE decides.
+void setAnsiCodePage(unsigned codePage);
 } // namespace posix

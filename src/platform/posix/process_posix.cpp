@@ -1,6 +1,8 @@
 // Process creation and code-page questions for the stand-in.
+#include <errno.h>
 #include <limits.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include "platform/posix/path_map.h"
@@ -10,14 +12,46 @@ extern char** environ;
 
 namespace posix {
 
-// The stand-in's ANSI code page is a single-byte one.
-bool isDbcsLeadByte(unsigned char) {
-    return false;
+namespace {
+
+// -1: not chosen yet, VEMSETUP_ANSI_CODEPAGE decides on first use.
+long chosenCodePage = -1;
+
+long ansiCodePage() {
+    if (chosenCodePage < 0) {
+        const char* value = getenv("VEMSETUP_ANSI_CODEPAGE");
+        chosenCodePage = value != nullptr ? strtol(value, nullptr, 10) : 0;
+    }
+    return chosenCodePage;
 }
 
-bool createProcess(const char* applicationName) {
+} // namespace
+
+void setAnsiCodePage(unsigned codePage) {
+    chosenCodePage = codePage == 0 ? -1 : static_cast<long>(codePage);
+}
+
+// The lead-byte ranges of the double-byte code pages; any other code page
+// is a single-byte one.
+bool isDbcsLeadByte(unsigned char c) {
+    switch (ansiCodePage()) {
+    case 932:
+        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    case 936:
+    case 949:
+    case 950:
+        return c >= 0x81 && c <= 0xFE;
+    default:
+        return false;
+    }
+}
+
+// The command line is the program's path in quotes, which stands for the
+// one argument a POSIX child gets: its host path.
+bool createProcess(const char* applicationName, const char*) {
     char host[PATH_MAX];
     if (!mapPath(applicationName, host, sizeof host)) {
+        errno = ENOENT;
         return false;
     }
     // Unpacked files carry no execute bit; on Windows the name alone makes a
@@ -29,7 +63,15 @@ bool createProcess(const char* applicationName) {
     char* const arguments[] = {host, nullptr};
     pid_t child = 0;
     // The child is not waited for: it belongs to the user from now on.
-    return posix_spawn(&child, host, nullptr, nullptr, arguments, environ) == 0;
+    const int error = posix_spawn(&child, host, nullptr, nullptr, arguments, environ);
+    errno = error;
+    return error == 0;
+}
+
+// Nothing needs elevation here: the shell starts a program as process
+// creation does.
+bool shellExecute(const char* path) {
+    return createProcess(path, nullptr);
 }
 
 } // namespace posix

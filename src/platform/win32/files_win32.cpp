@@ -72,6 +72,10 @@ bool createDirectory(const char* path) {
     return CreateDirectoryA(path, NULL) != FALSE;
 }
 
+uint32_t getFileAttributes(const char* path) {
+    return GetFileAttributesA(path);
+}
+
 FindHandle findFirstFile(const char* pattern) {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(pattern, &data);

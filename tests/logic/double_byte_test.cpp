@@ -1,0 +1,94 @@
+// Code page 932 imitated: the trail bytes 0x5C ('\') and 0x7C ('|') belong
+// to their characters wherever the logic looks for a separator or refuses a
+// character.
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "app/run_main.h"
+#include "app/run_options.h"
+#include "common/bounded_text.h"
+#include "fake_platform.h"
+#include "payload/entry_name.h"
+#include "payload/package_archive.h"
+#include "system/directory_utils.h"
+#include "temp_dir.h"
+
+namespace {
+
+// "Table" (95 5C), "software" in katakana (83 5C 83 74 83 67) and "poster"
+// in katakana with ".txt" (83 7C ...).
+const std::string kTable = "\x95\x5C";
+const std::string kSoftware = "\x83\x5C\x83\x74\x83\x67";
+const std::string kPoster = "\x83\x7C\x83\x58\x83\x5E\x81\x5B.txt";
+
+class DoubleByteTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        fake::reset();
+        fake::setAnsiCodePage(932);
+    }
+    void TearDown() override { fake::reset(); }
+
+    ScopedTempDir dir;
+};
+
+TEST_F(DoubleByteTest, TrailByte5CIsNoBackslash) {
+    EXPECT_FALSE(endsWithBackslash(("C:\\" + kTable).c_str()));
+    EXPECT_TRUE(endsWithBackslash(("C:\\" + kTable + "\\").c_str()));
+    char path[kPathBufferSize];
+    ASSERT_TRUE(composeOutputPath(("C:\\" + kTable).c_str(), kPoster.c_str(), path));
+    EXPECT_EQ(std::string(path), "C:\\" + kTable + "\\" + kPoster);
+
+    fake::setAnsiCodePage(1252);
+    EXPECT_TRUE(endsWithBackslash(("C:\\" + kTable).c_str())) << "single-byte code page";
+}
+
+TEST_F(DoubleByteTest, EntryNamesAreCheckedCharacterByCharacter) {
+    for (const std::string& name : {kPoster, kTable, kSoftware + "\\" + kTable + ".txt"}) {
+        EXPECT_TRUE(isSafeEntryName(name.c_str())) << name;
+    }
+    // A lead byte before a byte below 0x40 stands alone: the ':' counts.
+    for (const std::string& name :
+         {kTable + "|", kTable + "\\..\\..\\x", std::string("\x83:stream")}) {
+        EXPECT_FALSE(isSafeEntryName(name.c_str())) << name;
+    }
+    fake::setAnsiCodePage(1252);
+    EXPECT_FALSE(isSafeEntryName(kPoster.c_str())) << "'|' in a single-byte code page";
+}
+
+TEST_F(DoubleByteTest, LevelsAreMadeWholeCharactersAtATime) {
+    const std::string path = dir.path() + "\\" + kSoftware + "\\App";
+    ASSERT_TRUE(createDirectoryPath(path.c_str()));
+    EXPECT_TRUE(isDirectory(dir / (kSoftware + "/App")));
+    EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{kSoftware});
+    EXPECT_EQ(fake::countCalls("createDirectory"), 2);
+    EXPECT_TRUE(directoryExists((dir.path() + "\\" + kSoftware).c_str()));
+}
+
+TEST_F(DoubleByteTest, CommandLineTrailBytesEndNothing) {
+    // 0x22 is never a trail byte, so a quote after a character still ends.
+    EXPECT_STREQ(commandLineTail(("\"C:\\" + kSoftware + "\\setup.exe\" /s").c_str()), "/s");
+    bool tooLong = false;
+    const std::string tail = "\"C:\\" + kSoftware + "\\App\\" + kTable + "\" /d";
+    const RunOptions options = parseRunOptions(tail.c_str(), &tooLong);
+    EXPECT_EQ(std::string(options.targetDirectory), "C:\\" + kSoftware + "\\App\\" + kTable);
+    EXPECT_TRUE(options.desktopShortcut);
+}
+
+TEST_F(DoubleByteTest, InstallAndExtractWithTrailBytesInTargetAndEntryName) {
+    ScopedRunEnvironment environment(dir);
+    const std::vector<TestEntry> entries = {{"Setup.exe", "setup"}, {kPoster, "poster"}};
+    fake::setResource(makeLzma(makeArchive(entries)));
+    const std::string target = dir.path() + "\\" + kTable;
+    EXPECT_EQ(runMain(("\"" + target + "\"").c_str()), kExitSuccess);
+    EXPECT_EQ(readBytes(dir / (kTable + "/" + kPoster)), toBytes("poster"));
+    EXPECT_EQ(listDirectory(dir / kTable), std::vector<std::string>{kPoster});
+
+    fake::setResource(makeLzma(makeArchive({{kPoster, "poster"}, {"a.txt", "a"}})));
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    const std::vector<std::string> started = fake::callsWithDetail("createProcess");
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].substr(started[0].size() - kPoster.size() - 1), "\\" + kPoster);
+}
+
+} // namespace
