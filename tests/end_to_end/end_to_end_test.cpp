@@ -122,6 +122,27 @@ TEST_F(EndToEndTest, MachineStoreThatCannotBeWrittenFallsBackToTheUser) {
     EXPECT_EQ(readText(registry + "/HKEY_LOCAL_MACHINE.txt"), "Software\n");
 }
 
+TEST_F(EndToEndTest, DoubleByteCodePageKeepsTrailBytesInTheirCharacters) {
+    // Code page 932: "software" in katakana (83 5C 83 74 83 67) and "table"
+    // (95 5C), whose trail bytes are no backslashes.
+    env.push_back("VEMSETUP_ANSI_CODEPAGE=932");
+    const std::string software = "\x83\x5C\x83\x74\x83\x67";
+    const std::string table = "\x95\x5C";
+    std::string windowsTarget = "Z:" + dir.path();
+    std::replace(windowsTarget.begin(), windowsTarget.end(), '/', '\\');
+    windowsTarget += "\\" + software + "\\" + table;
+    ASSERT_EQ(run({"\"" + windowsTarget + "\""}), 1);
+    EXPECT_EQ(listDirectory(dir.path()),
+              (std::vector<std::string>{"Desktop", "data", "temp", software}));
+    EXPECT_EQ(listDirectory(dir / (software + "/" + table)).size(), 4u);
+    std::string escaped = windowsTarget + "\\";
+    for (size_t i = 0; (i = escaped.find('\\', i)) != std::string::npos; i += 2) {
+        escaped.insert(i, "\\");
+    }
+    const std::string machine = readText(dir / "data/vemsetup/registry/HKEY_LOCAL_MACHINE.reg");
+    EXPECT_NE(machine.find("\"InstallPath\"=\"" + escaped + "\""), std::string::npos) << machine;
+}
+
 TEST_F(EndToEndTest, TargetOnAMissingDriveIsExitThree) {
     EXPECT_EQ(run({"\"Q:\\Apps\""}), 3);
     EXPECT_TRUE(listDirectory(temp()).empty());
