@@ -20,7 +20,8 @@ if want native || want fuzz || want win32 || want bench; then
 fi
 if want fuzz; then packages+=(clang libclang-rt-14-dev llvm-14); fi
 if want win32; then
-  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev wine wine32:i386)
+  # locales: the Wine test of double-byte code pages runs in a Japanese locale.
+  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev wine wine32:i386 locales)
   # Readers and signing of the setups that vempack build writes. bookworm
   # itself has osslsigncode 2.5; its backports have 2.9, which the tests use.
   packages+=(python3-pefile icoutils openssl osslsigncode)
@@ -49,4 +50,15 @@ fi
 if ((${#missing[@]})); then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# ja_JP.UTF-8 gives Wine the ANSI code page 932. Listed in /etc/locale.gen,
+# so that a later locale-gen keeps it.
+if want win32 && ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  if grep -q '^# *ja_JP\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    $SUDO sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  elif ! grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  $SUDO locale-gen >/dev/null
 fi

@@ -253,7 +253,9 @@ bool WinePrefix::copyFrom(const fs::path& templatePrefix, std::string* error) {
 }
 
 std::vector<std::string> WinePrefix::environment() const {
-    return wineEnvironment(prefix_, home_, tmp_);
+    std::vector<std::string> env = wineEnvironment(prefix_, home_, tmp_);
+    env.insert(env.end(), extraEnvironment_.begin(), extraEnvironment_.end());
+    return env;
 }
 
 int WinePrefix::wine(const std::vector<std::string>& arguments, const fs::path& output) {

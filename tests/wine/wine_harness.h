@@ -84,6 +84,10 @@ class WinePrefix {
     // Where a Windows path of this prefix ("C:\users\x") lies on the host.
     fs::path unixPath(const std::string& windowsPath) const;
 
+    // One more VARIABLE=value for every later Wine process of the prefix
+    // (a locale, for instance).
+    void addEnvironment(const std::string& assignment) { extraEnvironment_.push_back(assignment); }
+
     const fs::path& path() const { return prefix_; }
     fs::path driveC() const { return prefix_ / "drive_c"; }
     fs::path systemRegistry() const { return prefix_ / "system.reg"; }
@@ -99,6 +103,7 @@ class WinePrefix {
     fs::path home_;
     fs::path tmp_;
     fs::path log_;
+    std::vector<std::string> extraEnvironment_;
 };
 
 } // namespace wine_test
