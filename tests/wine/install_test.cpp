@@ -100,7 +100,10 @@ TEST_F(Install, TargetWithBlanksAndBackslashWithoutSwitchesMakesNoShortcut) {
     EXPECT_EQ(textOf(machine, kApplicationKey, "InstallPath"), "C:\\Program Files\\Vemlo Reader\\");
     EXPECT_EQ(textOf(machine, kUninstallKey, "DisplayIcon"),
               "C:\\Program Files\\Vemlo Reader\\Vemlo Reader.exe");
+    // The system runs UninstallString as a command line: quoted for the blanks.
     EXPECT_EQ(textOf(machine, kUninstallKey, "UninstallString"),
+              "\"C:\\Program Files\\Vemlo Reader\\Uninstall.exe\"");
+    EXPECT_EQ(textOf(machine, kUninstallKey, "UninstallPath"),
               "C:\\Program Files\\Vemlo Reader\\Uninstall.exe");
     EXPECT_EQ(directoryNames(desktop), desktopBefore);
     EXPECT_EQ(directoryNames(programs), programsBefore);
