@@ -77,30 +77,6 @@ size_t decodeOnce(const LzmaProperties& properties, uint32_t dictionarySize,
     return complete ? produced : 0;
 }
 
-} // namespace
-
-size_t decodeLzmaKnownSize(const LzmaProperties& properties, uint32_t dictionarySize,
-                           const unsigned char* input, size_t inputSize, unsigned char* output,
-                           size_t outputSize) {
-    if (outputSize == 0 || outputSize > UINT32_MAX) {
-        return 0;
-    }
-    const uint32_t size = static_cast<uint32_t>(outputSize);
-    // No match can reach further back than the output is long, so a larger
-    // dictionary would only cost memory.
-    const uint32_t bounded = dictionarySize < size ? dictionarySize : size;
-    const size_t produced = decodeOnce(properties, bounded, input, inputSize, output, size);
-    if (produced != 0 || bounded >= size) {
-        return produced;
-    }
-    // The dictionary size field has no say in the output: a header that
-    // understates it gets a second try with a dictionary as large as the
-    // output, which every valid stream fits.
-    return decodeOnce(properties, size, input, inputSize, output, size);
-}
-
-namespace {
-
 // The output of one pass over a stream that states no size, in a buffer
 // kept across passes so that a retry does not grow it again.
 struct GrowingOutput {
@@ -159,6 +135,26 @@ lzma_ret decodeGrowing(const LzmaProperties& properties, uint32_t dictionarySize
 }
 
 } // namespace
+
+size_t decodeLzmaKnownSize(const LzmaProperties& properties, uint32_t dictionarySize,
+                           const unsigned char* input, size_t inputSize, unsigned char* output,
+                           size_t outputSize) {
+    if (outputSize == 0 || outputSize > UINT32_MAX) {
+        return 0;
+    }
+    const uint32_t size = static_cast<uint32_t>(outputSize);
+    // No match can reach further back than the output is long, so a larger
+    // dictionary would only cost memory.
+    const uint32_t bounded = dictionarySize < size ? dictionarySize : size;
+    const size_t produced = decodeOnce(properties, bounded, input, inputSize, output, size);
+    if (produced != 0 || bounded >= size) {
+        return produced;
+    }
+    // The dictionary size field has no say in the output: a header that
+    // understates it gets a second try with a dictionary as large as the
+    // output, which every valid stream fits.
+    return decodeOnce(properties, size, input, inputSize, output, size);
+}
 
 DecodedBytes decodeLzmaUnknownSize(const LzmaProperties& properties, uint32_t dictionarySize,
                                    const unsigned char* input, size_t inputSize, size_t limit) {
