@@ -21,7 +21,9 @@ const std::string kPoster = "\x83\x7C\x83\x58\x83\x5E\x81\x5B.txt";
 const std::string kPosterUtf8 = "\xE3\x83\x9D\xE3\x82\xB9\xE3\x82\xBF\xE3\x83\xBC.txt";
 constexpr char kLocale[] = "ja_JP.UTF-8";
 
-TEST_F(WineStubTest, CodePage932TargetAndEntryNameWithTrailBytes5CAnd7C) {
+class CodePage932 : public WineStubTest {};
+
+TEST_F(CodePage932, TargetAndEntryNameWithTrailBytes5CAnd7CInstall) {
     locale_t japanese = newlocale(LC_ALL_MASK, kLocale, nullptr);
     if (japanese == nullptr) {
         GTEST_SKIP() << "the locale " << kLocale << " is missing (scripts/install-deps.sh win32)";
