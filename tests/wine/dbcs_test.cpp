@@ -3,7 +3,7 @@
 // ('|') in the target directory and in an entry name.
 #include <locale.h>
 
-#include "app/exit_code.h"
+#include "common/exit_code.h"
 #include "stub_fixture.h"
 
 namespace wine_test {
