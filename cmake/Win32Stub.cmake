@@ -1,5 +1,6 @@
-# What the stub needs on 32-bit Windows: the Win32 platform sources, a
-# static decoder-only liblzma, size-minded compile and link options, and the
+# What the stub needs on Windows, 32-bit (i686) or 64-bit (x86_64), as the
+# toolchain file chose: the Win32 platform sources, a static decoder-only
+# liblzma for that target, size-minded compile and link options, and the
 # resources (manifest, version information, the payload as "PACKAGE" 105).
 #
 #   include(Win32Stub)   (or include(${PROJECT_SOURCE_DIR}/cmake/Win32Stub.cmake))
@@ -27,17 +28,20 @@ set(VEMSETUP_PLATFORM_WIN32_SOURCES
     ${VEMSETUP_WIN32_DIR}/winmain.cpp)
 
 # ---- liblzma -----------------------------------------------------------------
-# Built once, at configure time, by scripts/build-liblzma-win32.sh from
-# Debian's xz-utils source (or LIBLZMA_SOURCE_DIR). Debian ships no liblzma
-# for mingw, and a decoder-only build keeps the stub small.
-set(VEMSETUP_LIBLZMA_WIN32_PREFIX "${VEMSETUP_ROOT_DIR}/.deps/liblzma-win32"
-    CACHE PATH "Where the static liblzma for i686-w64-mingw32 is installed")
-if(NOT EXISTS "${VEMSETUP_LIBLZMA_WIN32_PREFIX}/lib/liblzma.a"
-   OR NOT EXISTS "${VEMSETUP_LIBLZMA_WIN32_PREFIX}/include/lzma.h")
-    message(STATUS "Building liblzma for i686-w64-mingw32 into ${VEMSETUP_LIBLZMA_WIN32_PREFIX}")
+# Built once per target, at configure time, by scripts/build-liblzma-win32.sh
+# from Debian's xz-utils source (or LIBLZMA_SOURCE_DIR). Debian ships no
+# liblzma for mingw, and a decoder-only build keeps the stub small.
+if(NOT VEMSETUP_MINGW_TRIPLET)
+    message(FATAL_ERROR "VEMSETUP_MINGW_TRIPLET is not set; configure with --preset win32 or win64")
+endif()
+set(VEMSETUP_LIBLZMA_PREFIX "${VEMSETUP_ROOT_DIR}/.deps/liblzma-${VEMSETUP_MINGW_TRIPLET}"
+    CACHE PATH "Where the static liblzma for ${VEMSETUP_MINGW_TRIPLET} is installed")
+if(NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/lib/liblzma.a"
+   OR NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/include/lzma.h")
+    message(STATUS "Building liblzma for ${VEMSETUP_MINGW_TRIPLET} into ${VEMSETUP_LIBLZMA_PREFIX}")
     execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env "LIBLZMA_WIN32_PREFIX=${VEMSETUP_LIBLZMA_WIN32_PREFIX}"
-                "${VEMSETUP_ROOT_DIR}/scripts/build-liblzma-win32.sh"
+        COMMAND ${CMAKE_COMMAND} -E env "LIBLZMA_PREFIX=${VEMSETUP_LIBLZMA_PREFIX}"
+                "${VEMSETUP_ROOT_DIR}/scripts/build-liblzma-win32.sh" "${VEMSETUP_MINGW_TRIPLET}"
         RESULT_VARIABLE liblzma_result)
     if(NOT liblzma_result EQUAL 0)
         message(FATAL_ERROR "scripts/build-liblzma-win32.sh failed (${liblzma_result})")
@@ -50,8 +54,8 @@ endif()
 if(NOT TARGET LibLZMA::LibLZMA)
     add_library(LibLZMA::LibLZMA STATIC IMPORTED GLOBAL)
     set_target_properties(LibLZMA::LibLZMA PROPERTIES
-        IMPORTED_LOCATION "${VEMSETUP_LIBLZMA_WIN32_PREFIX}/lib/liblzma.a"
-        INTERFACE_INCLUDE_DIRECTORIES "${VEMSETUP_LIBLZMA_WIN32_PREFIX}/include"
+        IMPORTED_LOCATION "${VEMSETUP_LIBLZMA_PREFIX}/lib/liblzma.a"
+        INTERFACE_INCLUDE_DIRECTORIES "${VEMSETUP_LIBLZMA_PREFIX}/include"
         # Without it lzma.h declares the functions as DLL imports.
         INTERFACE_COMPILE_DEFINITIONS LZMA_API_STATIC
         IMPORTED_LINK_INTERFACE_LANGUAGES C)
@@ -79,11 +83,15 @@ set(VEMSETUP_WIN32_LINK_OPTIONS
     -static-libgcc
     -static-libstdc++
     -mwindows
-    # ASLR and DEP. (--high-entropy-va exists only for 64-bit images.)
+    # ASLR and DEP.
     -Wl,--dynamicbase
     -Wl,--nxcompat
     # .rsrc last, so that vempack build can replace the payload.
     -Wl,-T,${VEMSETUP_ROOT_DIR}/cmake/rsrc-last.ld)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    # ASLR over the whole 64-bit address space (64-bit images only).
+    list(APPEND VEMSETUP_WIN32_LINK_OPTIONS -Wl,--high-entropy-va)
+endif()
 
 # uuid: the link object's CLSID and IIDs (a static library). advapi32,
 # shell32 and ole32 are loaded at run time, in install mode only
@@ -105,6 +113,16 @@ function(vemsetup_configure_win32_stub target)
     # The resource script names the payload and the manifest by absolute
     # path, so it is generated per build tree.
     set(VEMSETUP_RC_MANIFEST_FILE "${VEMSETUP_WIN32_DIR}/vemsetup.manifest")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        # The manifest names the processor the image is built for.
+        file(READ "${VEMSETUP_RC_MANIFEST_FILE}" manifest)
+        string(REPLACE "processorArchitecture=\"x86\"" "processorArchitecture=\"amd64\""
+               manifest "${manifest}")
+        set(VEMSETUP_RC_MANIFEST_FILE "${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest")
+        file(CONFIGURE OUTPUT "${VEMSETUP_RC_MANIFEST_FILE}" CONTENT "${manifest}" @ONLY)
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                     "${VEMSETUP_WIN32_DIR}/vemsetup.manifest")
+    endif()
     set(VEMSETUP_RC_PAYLOAD_FILE "${VEMSETUP_PAYLOAD_FILE}")
     set(VEMSETUP_RC_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
     string(REPLACE "." "," VEMSETUP_RC_VERSION_COMMAS "${VEMSETUP_RC_VERSION}")

@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
-# Builds the liblzma that the Windows stub links: static, for
-# i686-w64-mingw32, with nothing but the LZMA1 decoder (the stub only ever
-# decodes one raw LZMA1 stream, and every other coder would be dead weight).
+# Builds the liblzma that a Windows stub links: static, for one mingw-w64
+# target, with nothing but the LZMA1 decoder (the stub only ever decodes one
+# raw LZMA1 stream, and every other coder would be dead weight).
 #
-# Usage: scripts/build-liblzma-win32.sh [--force]
-#   Installs into .deps/liblzma-win32 (lib/liblzma.a, include/lzma.h) unless
-#   that is already there. The xz-utils source is Debian's (apt-get source,
-#   needs a deb-src entry: scripts/install-deps.sh win32 adds one), kept in
-#   .deps/src; LIBLZMA_SOURCE_DIR=<unpacked xz-utils tree> uses that instead.
+# Usage: scripts/build-liblzma-win32.sh HOST [--force]
+#   HOST is the target triplet: i686-w64-mingw32 (the 32-bit stub) or
+#   x86_64-w64-mingw32 (the 64-bit one). Installs into .deps/liblzma-HOST
+#   (lib/liblzma.a, include/lzma.h), or LIBLZMA_PREFIX when set, unless that
+#   is already there. Both targets build from the same xz-utils source,
+#   Debian's (apt-get source, needs a deb-src entry: scripts/install-deps.sh
+#   win32 adds one), kept in .deps/src; LIBLZMA_SOURCE_DIR=<unpacked
+#   xz-utils tree> uses that instead.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-prefix=${LIBLZMA_WIN32_PREFIX:-$root/.deps/liblzma-win32}
-host=i686-w64-mingw32
+host=${1:-}
+case $host in
+  i686-w64-mingw32 | x86_64-w64-mingw32) ;;
+  *) echo "usage: $0 i686-w64-mingw32|x86_64-w64-mingw32 [--force]" >&2; exit 2 ;;
+esac
+prefix=${LIBLZMA_PREFIX:-$root/.deps/liblzma-$host}
 
 force=0
-if [[ ${1:-} == --force ]]; then force=1; fi
+if [[ ${2:-} == --force ]]; then force=1; fi
 
 if ((!force)) && [[ -f $prefix/lib/liblzma.a && -f $prefix/include/lzma.h ]]; then
   exit 0
@@ -42,7 +49,7 @@ fi
 [[ -x $src/configure ]] || { echo "$0: $src has no configure script" >&2; exit 1; }
 
 # Built out of tree so that a given source directory stays untouched.
-build=$root/.deps/build/liblzma-win32
+build=$root/.deps/build/liblzma-$host
 rm -rf "$build"
 mkdir -p "$build"
 cd "$build"

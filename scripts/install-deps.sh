@@ -19,9 +19,12 @@ if want native || want fuzz || want win32 || want bench; then
              libgmock-dev libbenchmark-dev clang-format liblnk-utils time)
 fi
 if want fuzz; then packages+=(clang libclang-rt-14-dev llvm-14); fi
+# Both Windows builds: PE32 (i686, 32-bit Wine) and PE32+ (x86-64, wine64,
+# which also runs where the kernel refuses 32-bit programs).
 if want win32; then
   # locales: the Wine test of double-byte code pages runs in a Japanese locale.
-  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev wine wine32:i386 locales)
+  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+             binutils-mingw-w64-x86-64 dpkg-dev wine wine64 wine32:i386 locales)
   # Readers and signing of the setups that vempack build writes. bookworm
   # itself has osslsigncode 2.5; its backports have 2.9, which the tests use.
   packages+=(python3-pefile icoutils openssl osslsigncode)
@@ -37,13 +40,39 @@ if want win32 && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
   missing+=(wine32:i386)
 fi
-# apt-get source needs a deb-src entry; Debian's deb822 sources file gets one added.
-if want win32 && ! grep -rqs "^Types:.*deb-src\|^deb-src" /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  if [[ -f /etc/apt/sources.list.d/debian.sources ]]; then
-    $SUDO sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
-  else
-    echo "deb-src http://deb.debian.org/debian bookworm main" | $SUDO tee /etc/apt/sources.list.d/vemsetup-src.list >/dev/null
+# apt-get source (liblzma for the Windows builds) needs a deb-src entry. It
+# is derived from the machine's own package sources, so that the sources come
+# from wherever its packages come from: deb822 stanzas ("Types: deb") get
+# deb-src added, and each one-line "deb" entry is copied as "deb-src" into a
+# list file of its own. Only the files apt reads count.
+source_files() {
+  shopt -s nullglob
+  local files=("$1"/sources.list "$1"/sources.list.d/*.list "$1"/sources.list.d/*.sources)
+  shopt -u nullglob
+  for f in "${files[@]}"; do [[ -f $f ]] && printf '%s\n' "$f"; done
+  return 0
+}
+has_deb_src() {
+  local files
+  mapfile -t files < <(source_files "$1")
+  ((${#files[@]})) && grep -qs '^[[:space:]]*deb-src[[:space:]]\|^Types:.*deb-src' "${files[@]}"
+}
+add_deb_src() {
+  local dir=$1 file files lines=""
+  mapfile -t files < <(source_files "$dir")
+  for file in "${files[@]}"; do
+    case $file in
+      *.sources) $SUDO sed -i 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb deb-src/' "$file" ;;
+      *) lines+=$(sed -n 's/^[[:space:]]*deb\([[:space:]]\)/deb-src\1/p' "$file")$'\n' ;;
+    esac
+  done
+  if [[ -n ${lines//$'\n'/} ]]; then
+    printf '%s' "$lines" | grep -v '^$' | $SUDO tee "$dir/sources.list.d/vemsetup-src.list" >/dev/null
   fi
+  has_deb_src "$dir" || { echo "$0: no package source in $dir to derive a deb-src entry from" >&2; return 1; }
+}
+if want win32 && ! has_deb_src /etc/apt; then
+  add_deb_src /etc/apt
   missing+=(dpkg-dev)
 fi
 
