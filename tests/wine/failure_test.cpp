@@ -104,7 +104,7 @@ TEST_F(PayloadSwap, SwappedValidPayloadIsUnpacked) {
 TEST_F(PayloadSwap, TruncatedStreamExitsWithArchiveErrorLeavingEmptySecondTempFile) {
     // The header and the first half of the compressed data: decoding fails
     // and nothing of its output is kept.
-    const std::string demo = readBytes(VEMSETUP_WIN32_DEMO_PAYLOAD);
+    const std::string demo = readBytes(wineTarget().demoPayload);
     ASSERT_GT(demo.size(), 13u);
     writeBytes(scratch / "truncated.lzma", demo.substr(0, 13 + (demo.size() - 13) / 2));
     const std::string stub = stubWithPayload(scratch / "truncated.lzma", "truncated.exe");

@@ -9,7 +9,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// HKEY_LOCAL_MACHINE keys, relative to the root as system.reg stores them.
+// HKEY_LOCAL_MACHINE keys, below the root.
 constexpr char kIconKey[] = "SOFTWARE\\Classes\\VemloReader.Document\\DefaultIcon";
 constexpr char kPdfKey[] = "Software\\Classes\\.pdf";
 constexpr char kPdfContentTypeKey[] =
@@ -17,6 +17,7 @@ constexpr char kPdfContentTypeKey[] =
 constexpr char kApplicationKey[] = "Software\\Vemlo Software\\Vemlo Reader";
 constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vemlo Reader";
+constexpr char kWow64ApplicationKey[] = "Software\\WOW6432Node\\Vemlo Software\\Vemlo Reader";
 
 // The same keys as reg.exe names them.
 constexpr char kPdfKeyForReg[] = "HKLM\\Software\\Classes\\.pdf";
@@ -39,7 +40,11 @@ class Install : public DemoStubTest {
 };
 
 TEST_F(Install, QuotedTargetWithSwitchesUnpacksRegistersAndLinks) {
-    const RegistryFile initial = templateMachineRegistry();
+    // A fresh prefix has Wine's own ".pdf" owner (or none), and it is what
+    // the backup must hold.
+    const WineRegistry initial = machineRegistry();
+    const std::optional<std::string> previousOwner = initial.text(kPdfKey, "");
+    const std::optional<std::string> previousClsid = initial.text(kPdfContentTypeKey, "CLSID");
     const std::vector<std::string> tempBefore = directoryNames(temp);
 
     EXPECT_EQ(run(stubCommandLine("\"C:\\Apps\\Vemlo\" /d /s")), kExitSuccess);
@@ -50,12 +55,8 @@ TEST_F(Install, QuotedTargetWithSwitchesUnpacksRegistersAndLinks) {
     // Both temporary files are gone and no work directory was made.
     EXPECT_EQ(directoryNames(temp), tempBefore);
 
-    const RegistryFile machine = machineRegistry();
+    const WineRegistry machine = machineRegistry();
     EXPECT_EQ(textOf(machine, kIconKey, ""), "Vemlo Reader.exe,1");
-    // A fresh prefix has Wine's own ".pdf" owner (or none), and it is what
-    // the backup holds.
-    const std::optional<std::string> previousOwner = initial.text(kPdfKey, "");
-    const std::optional<std::string> previousClsid = initial.text(kPdfContentTypeKey, "CLSID");
     EXPECT_EQ(textOf(machine, kApplicationKey, "strdocument"), previousOwner.value_or(""));
     EXPECT_EQ(textOf(machine, kApplicationKey, "strCLSID"), previousClsid.value_or(""));
     EXPECT_EQ(textOf(machine, kUninstallKey, "UninstallString"), "C:\\Apps\\Vemlo\\Uninstall.exe");
@@ -65,10 +66,14 @@ TEST_F(Install, QuotedTargetWithSwitchesUnpacksRegistersAndLinks) {
     EXPECT_EQ(textOf(machine, kApplicationKey, "InstallPath"), "C:\\Apps\\Vemlo\\");
     // The association itself is left alone.
     EXPECT_EQ(machine.text(kPdfKey, ""), previousOwner);
+    // The stub's own view of the registry: a 32-bit prefix has no other,
+    // and the 64-bit stub writes the native view of a 64-bit one, not the
+    // 32-bit programs' view beneath WOW6432Node.
+    EXPECT_FALSE(machine.hasKey(kWow64ApplicationKey));
 
     // Everything could be written machine-wide, so nothing went to the
     // user's root.
-    const RegistryFile user = userRegistry();
+    const WineRegistry user = userRegistry();
     EXPECT_FALSE(user.hasKey(kApplicationKey));
     EXPECT_FALSE(user.hasKey(kUninstallKey));
 
@@ -95,7 +100,7 @@ TEST_F(Install, TargetWithBlanksAndBackslashWithoutSwitchesMakesNoShortcut) {
 
     EXPECT_TRUE(sameFiles(fileContents(prefix->unixPath("C:\\Program Files\\Vemlo Reader")),
                           installedEntries()));
-    const RegistryFile machine = machineRegistry();
+    const WineRegistry machine = machineRegistry();
     // The trailing backslash is kept, not doubled.
     EXPECT_EQ(textOf(machine, kApplicationKey, "InstallPath"), "C:\\Program Files\\Vemlo Reader\\");
     EXPECT_EQ(textOf(machine, kUninstallKey, "DisplayIcon"),
@@ -118,7 +123,7 @@ TEST_F(AssociationBackup, PreviousOwnerIsBackedUpAndKeptOnceTheProgramOwnsPdf) {
               0);
 
     EXPECT_EQ(run(stubCommandLine("\"C:\\Apps\\Vemlo\"")), kExitSuccess);
-    RegistryFile machine = machineRegistry();
+    WineRegistry machine = machineRegistry();
     EXPECT_EQ(textOf(machine, kApplicationKey, "strdocument"), "Other.Document");
     EXPECT_EQ(textOf(machine, kApplicationKey, "strCLSID"), otherClsid);
 
@@ -138,12 +143,12 @@ TEST_F(AssociationBackup, PreviousOwnerIsBackedUpAndKeptOnceTheProgramOwnsPdf) {
 }
 
 TEST_F(AssociationBackup, OwnerThatDiffersOnlyInCaseIsBackedUp) {
-    ASSERT_FALSE(templateMachineRegistry().value(kPdfContentTypeKey, "CLSID").has_value());
+    ASSERT_FALSE(machineRegistry().value(kPdfContentTypeKey, "CLSID").has_value());
     ASSERT_EQ(wine({"reg", "add", kPdfKeyForReg, "/ve", "/d", "vemloreader.document", "/f"}), 0);
 
     EXPECT_EQ(run(stubCommandLine("\"C:\\Apps\\Vemlo\"")), kExitSuccess);
 
-    const RegistryFile machine = machineRegistry();
+    const WineRegistry machine = machineRegistry();
     EXPECT_EQ(textOf(machine, kApplicationKey, "strdocument"), "vemloreader.document");
     // No CLSID under the content type: the backup is the empty text.
     EXPECT_EQ(textOf(machine, kApplicationKey, "strCLSID"), "");

@@ -1,5 +1,7 @@
-// The built Windows stub as a file, read with objdump: a 32-bit GUI program
-// with ASLR and DEP, importing only the system DLLs it needs, and small.
+// Each built Windows stub as a file, read with objdump: a GUI program of its
+// build's format (PE32 for win32, PE32+ for win64) with ASLR and DEP,
+// importing only the system DLLs it needs, and small. ctest runs the tests
+// once per build, naming it in VEMSETUP_WINE_TARGET.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,10 +17,12 @@
 namespace wine_test {
 namespace {
 
-const std::string kObjdump = VEMSETUP_WIN32_OBJDUMP;
-const fs::path kStub = VEMSETUP_WIN32_STUB;
+bool is64Bit() {
+    return wineTarget().name == "win64";
+}
 
-// IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE and _NX_COMPAT.
+// IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA, _DYNAMIC_BASE and _NX_COMPAT.
+constexpr unsigned long kHighEntropyVa = 0x0020;
 constexpr unsigned long kDynamicBase = 0x0040;
 constexpr unsigned long kNxCompat = 0x0100;
 // The stub without its payload must stay below this.
@@ -27,16 +31,18 @@ constexpr std::uintmax_t kStubSizeLimit = 48 * 1024;
 class StubImage : public testing::Test {
   protected:
     void SetUp() override {
-        if (kObjdump.empty()) {
-            GTEST_SKIP() << "i686-w64-mingw32-objdump was not found";
+        const std::string objdump = is64Bit() ? VEMSETUP_WIN64_OBJDUMP : VEMSETUP_WIN32_OBJDUMP;
+        if (objdump.empty()) {
+            GTEST_SKIP() << "mingw-w64's objdump for " << wineTarget().name << " was not found";
         }
-        if (!fs::is_regular_file(kStub)) {
-            GTEST_SKIP() << kStub << " does not exist; build it with cmake --build --preset win32";
+        if (!fs::is_regular_file(stub)) {
+            GTEST_SKIP() << stub << " does not exist; build it with cmake --build --preset "
+                         << wineTarget().name;
         }
         const fs::path output =
             fs::temp_directory_path() / ("vemsetup-objdump-" + std::to_string(getpid()) + ".txt");
         const int status =
-            runProcess({kObjdump, "-p", kStub.string()}, {"PATH=/usr/bin:/bin"}, output);
+            runProcess({objdump, "-p", stub.string()}, {"PATH=/usr/bin:/bin"}, output);
         headers = readText(output);
         std::error_code ec;
         fs::remove(output, ec);
@@ -54,11 +60,18 @@ class StubImage : public testing::Test {
         return std::stoul(match[2].str(), nullptr, 16);
     }
 
+    const fs::path stub = wineTarget().stub;
     std::string headers;
 };
 
-TEST_F(StubImage, IsA32BitGuiProgram) {
-    EXPECT_EQ(headerField("Magic"), 0x10bu) << "not PE32";
+TEST_F(StubImage, IsAGuiProgramOfItsBuildsFormat) {
+    if (is64Bit()) {
+        EXPECT_EQ(headerField("Magic"), 0x20bu) << "not PE32+";
+        EXPECT_NE(headers.find("file format pei-x86-64"), std::string::npos);
+    } else {
+        EXPECT_EQ(headerField("Magic"), 0x10bu) << "not PE32";
+        EXPECT_NE(headers.find("file format pei-i386"), std::string::npos);
+    }
     EXPECT_EQ(headerField("Subsystem"), 2u) << "not the Windows GUI subsystem";
 }
 
@@ -66,6 +79,9 @@ TEST_F(StubImage, HasAslrAndDep) {
     const unsigned long characteristics = headerField("DllCharacteristics");
     EXPECT_EQ(characteristics & kDynamicBase, kDynamicBase) << "DYNAMIC_BASE is missing";
     EXPECT_EQ(characteristics & kNxCompat, kNxCompat) << "NX_COMPAT is missing";
+    if (is64Bit()) {
+        EXPECT_EQ(characteristics & kHighEntropyVa, kHighEntropyVa) << "HIGH_ENTROPY_VA is missing";
+    }
 }
 
 TEST_F(StubImage, ImportsOnlySystemDlls) {
@@ -102,9 +118,9 @@ TEST_F(StubImage, StubWithoutPayloadIsUnder48KiB) {
     ASSERT_TRUE(std::regex_search(headers, match, pattern))
         << "no resource PACKAGE 105 with one language in the resource directory";
     const std::uintmax_t payload = std::stoul(match[1].str(), nullptr, 16);
-    const std::uintmax_t file = fs::file_size(kStub);
+    const std::uintmax_t file = fs::file_size(stub);
     ASSERT_GT(file, payload);
-    std::cout << "vemsetup.exe: " << file << " bytes, payload " << payload << " bytes, stub "
+    std::cout << stub.string() << ": " << file << " bytes, payload " << payload << " bytes, stub "
               << file - payload << " bytes\n";
     RecordProperty("stub_bytes", std::to_string(file - payload));
     EXPECT_LT(file - payload, kStubSizeLimit);

@@ -16,11 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kTemplatePrefix = VEMSETUP_WINE_TEMPLATE;
-const fs::path kRunsDirectory = VEMSETUP_WINE_RUNS_DIR;
-const fs::path kStub = VEMSETUP_WIN32_STUB;
-const fs::path kDemoPayload = VEMSETUP_WIN32_DEMO_PAYLOAD;
-const fs::path kToolsDirectory = VEMSETUP_WINE_TOOLS_DIR;
 const std::string kVempack = VEMPACK;
 const std::string kLnkinfo = VEMSETUP_LNKINFO;
 
@@ -33,18 +28,21 @@ std::string testName() {
 
 // Why the tests cannot run, or empty when they can.
 std::string missingPrerequisite() {
-    const std::string wine = missingWine(configuredWineTools());
-    if (!wine.empty()) {
-        return wine;
+    const WineTarget& target = wineTarget();
+    const std::string notRunnable = whyNotRunnable(target);
+    if (!notRunnable.empty()) {
+        return "the " + target.name + " build does not run here: " + notRunnable;
     }
-    if (!fs::is_regular_file(kStub)) {
-        return kStub.string() + " does not exist; build it with cmake --build --preset win32";
+    if (!fs::is_regular_file(target.stub)) {
+        return target.stub.string() + " does not exist; build it with cmake --build --preset " +
+               target.name;
     }
-    if (kToolsDirectory.empty()) {
-        return "i686-w64-mingw32-gcc was not found, so the helper programs were not built";
+    if (target.toolsDirectory.empty()) {
+        return "no mingw-w64 C compiler for " + target.name +
+               " was found, so the helper programs were not built";
     }
-    if (!fs::exists(kTemplatePrefix / "system.reg")) {
-        return "no template prefix at " + kTemplatePrefix.string() +
+    if (!fs::exists(target.templatePrefix / "system.reg")) {
+        return "no template prefix at " + target.templatePrefix.string() +
                " (run the tests through ctest, which makes it first)";
     }
     return "";
@@ -74,18 +72,19 @@ void WineStubTest::SetUp() {
     if (!missing.empty()) {
         GTEST_SKIP() << missing;
     }
-    const fs::path root = kRunsDirectory / testName();
+    const WineTarget& target = wineTarget();
+    const fs::path root = target.runsDirectory / testName();
     scratch = root / "scratch";
-    prefix = std::make_unique<WinePrefix>(configuredWineTools(), root);
+    prefix = std::make_unique<WinePrefix>(target.tools, root);
     std::string error;
-    ASSERT_TRUE(prefix->copyFrom(kTemplatePrefix, &error)) << error;
+    ASSERT_TRUE(prefix->copyFrom(target.templatePrefix, &error)) << error;
     std::error_code ec;
     fs::create_directories(scratch, ec);
     fs::create_directories(prefix->driveC() / "tests", ec);
     ASSERT_FALSE(ec) << ec.message();
-    copyIntoTests(kStub, "vemsetup.exe");
+    copyIntoTests(target.stub, "vemsetup.exe");
     for (const char* tool : kTools) {
-        copyIntoTests(kToolsDirectory / tool, tool);
+        copyIntoTests(target.toolsDirectory / tool, tool);
     }
     ASSERT_FALSE(HasFailure());
     ASSERT_TRUE(findFolders(&error)) << error;
@@ -186,24 +185,18 @@ int WineStubTest::vempack(const std::vector<std::string>& arguments) {
     return status;
 }
 
-RegistryFile WineStubTest::machineRegistry() {
-    prefix->waitForServer();
-    RegistryFile registry;
-    EXPECT_TRUE(registry.load(prefix->systemRegistry())) << prefix->systemRegistry();
-    return registry;
+// The registry needs no wait for the Wine server: reg.exe asks the running
+// server, which holds every write the stub made before it exited.
+WineRegistry WineStubTest::machineRegistry() {
+    return WineRegistry(prefix.get(), "HKLM", scratch / "reg-query.txt");
 }
 
-RegistryFile WineStubTest::userRegistry() {
-    prefix->waitForServer();
-    RegistryFile registry;
-    EXPECT_TRUE(registry.load(prefix->userRegistry())) << prefix->userRegistry();
-    return registry;
+WineRegistry WineStubTest::userRegistry() {
+    return WineRegistry(prefix.get(), "HKCU", scratch / "reg-query.txt");
 }
 
-RegistryFile WineStubTest::templateMachineRegistry() {
-    RegistryFile registry;
-    EXPECT_TRUE(registry.load(kTemplatePrefix / "system.reg"));
-    return registry;
+WineRegistry WineStubTest::templateMachineRegistry() {
+    return machineRegistry();
 }
 
 ShortcutInfo WineStubTest::readShortcut(const fs::path& link) {
@@ -246,17 +239,18 @@ void DemoStubTest::SetUp() {
     }
     // The tests know the demo payload's entries; a stub built around
     // another payload (VEMSETUP_PAYLOAD) is not theirs to check.
-    const std::string stub = readBytes(kStub);
-    const std::string payload = readBytes(kDemoPayload);
+    const WineTarget& target = wineTarget();
+    const std::string stub = readBytes(target.stub);
+    const std::string payload = readBytes(target.demoPayload);
     if (payload.empty() ||
         std::search(stub.begin(), stub.end(), payload.begin(), payload.end()) == stub.end()) {
-        GTEST_SKIP() << kStub << " does not embed the demo payload " << kDemoPayload;
+        GTEST_SKIP() << target.stub << " does not embed the demo payload " << target.demoPayload;
     }
 }
 
 std::map<std::string, std::string> DemoStubTest::demoEntries() {
     const fs::path directory = scratch / "demo-entries";
-    vempack({"extract", kDemoPayload.string(), directory.string()});
+    vempack({"extract", wineTarget().demoPayload.string(), directory.string()});
     return fileContents(directory);
 }
 

@@ -1,6 +1,8 @@
 // The fixture of the Wine tests: the built Windows stub in a Wine prefix of
 // its own, run with an exact command line, and what it left behind read
-// back from the prefix.
+// back from the prefix. The stub is the build under test (wineTarget()):
+// ctest runs every test once per Windows build, PE32 in a 32-bit prefix and
+// PE32+ in a 64-bit one, and a build this machine cannot run skips.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,9 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "registry_file.h"
 #include "tree_snapshot.h"
 #include "wine_harness.h"
+#include "wine_registry.h"
+
+// The files of the build under test, by the names the tests first knew.
+#define VEMSETUP_WIN32_STUB (::wine_test::wineTarget().stub)
+#define VEMSETUP_WIN32_DEMO_PAYLOAD (::wine_test::wineTarget().demoPayload)
 
 namespace wine_test {
 
@@ -55,12 +61,14 @@ class WineStubTest : public testing::Test {
     // Runs the packer (vempack) on the host; its exit code.
     int vempack(const std::vector<std::string>& arguments);
 
-    // The registry files, once the Wine server has written them. Waits for
-    // every process of the prefix to end.
-    RegistryFile machineRegistry();
-    RegistryFile userRegistry();
-    // HKEY_LOCAL_MACHINE as every prefix starts with it.
-    static RegistryFile templateMachineRegistry();
+    // HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER of the prefix, read with
+    // reg.exe under Wine in the prefix. Values are read when first asked
+    // for: ask before a run for the state before it.
+    WineRegistry machineRegistry();
+    WineRegistry userRegistry();
+    // HKEY_LOCAL_MACHINE as the prefix started, copied from the template;
+    // the same reader as machineRegistry(), for use before the first run.
+    WineRegistry templateMachineRegistry();
 
     // A shortcut's target and description. Records a failure when the file
     // cannot be read; only existence is checked where lnkinfo is missing.
@@ -89,7 +97,7 @@ class WineStubTest : public testing::Test {
 };
 
 // For tests that rely on the demo payload being the one built into the
-// stub: skips when the win32 build embeds another payload.
+// stub: skips when the build under test embeds another payload.
 class DemoStubTest : public WineStubTest {
   protected:
     void SetUp() override;

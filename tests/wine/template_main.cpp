@@ -1,9 +1,13 @@
-// Makes and removes the template Wine prefix that every Wine test copies.
-// Run by ctest before and after the Wine tests:
-//   vemsetup_wine_template create PREFIX STUB
-//   vemsetup_wine_template remove PREFIX
-// Exit code 77 (a skip for ctest) when Wine is not installed or the stub
-// has not been built, since no test could use the prefix then.
+// Makes and removes the template Wine prefix that every Wine test of one
+// Windows build copies. Run by ctest before and after that build's tests,
+// with VEMSETUP_WINE_TARGET naming the build:
+//   vemsetup_wine_template create
+//   vemsetup_wine_template remove
+// Exit code 77 (a skip for ctest) when this machine does not run the build
+// (no Wine for it, a kernel that refuses its loader, another build chosen
+// by VEMSETUP_WINE_ARCH) or the build's stub does not exist, since no test
+// could use the prefix then.
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -13,29 +17,41 @@ namespace {
 
 constexpr int kSkipped = 77;
 
+bool knownArchitectureSwitch() {
+    const char* value = getenv("VEMSETUP_WINE_ARCH");
+    const std::string forced = value != nullptr ? value : "";
+    return forced.empty() || forced == "auto" || forced == "win32" || forced == "win64";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace wine_test;
-    const std::string command = argc >= 3 ? argv[1] : "";
-    if (!(command == "create" && argc == 4) && !(command == "remove" && argc == 3)) {
-        std::cerr << "usage: vemsetup_wine_template create PREFIX STUB\n"
-                     "       vemsetup_wine_template remove PREFIX\n";
+    const std::string command = argc == 2 ? argv[1] : "";
+    if (command != "create" && command != "remove") {
+        std::cerr
+            << "usage: VEMSETUP_WINE_TARGET=win32|win64 vemsetup_wine_template create|remove\n";
         return 2;
     }
-    const fs::path prefix = fs::absolute(argv[2]);
-    const WineTools tools = configuredWineTools();
+    const WineTarget& target = wineTarget();
+    const fs::path prefix = fs::absolute(target.templatePrefix);
     if (command == "remove") {
-        removePrefix(tools, prefix);
+        removePrefix(target.tools, prefix);
         return 0;
     }
-    std::string missing = missingWine(tools);
-    if (missing.empty() && !fs::is_regular_file(argv[3])) {
-        missing = std::string(argv[3]) + " does not exist";
+    if (!knownArchitectureSwitch()) {
+        std::cerr << "VEMSETUP_WINE_ARCH=" << getenv("VEMSETUP_WINE_ARCH")
+                  << " is none of auto, win32 and win64\n";
+        return 1;
+    }
+    std::string missing = whyNotRunnable(target);
+    if (missing.empty() && !fs::is_regular_file(target.stub)) {
+        missing = target.stub.string() + " does not exist";
     }
     if (!missing.empty()) {
-        removePrefix(tools, prefix);
-        std::cout << "Skipped: " << missing << "\n";
+        removePrefix(target.tools, prefix);
+        std::cout << "Skipped: the " << target.name << " build does not run here: " << missing
+                  << "\n";
         return kSkipped;
     }
     std::error_code ec;
@@ -43,10 +59,11 @@ int main(int argc, char** argv) {
     const fs::path log = prefix.string() + ".log";
     fs::remove(log, ec);
     std::string error;
-    if (!createTemplatePrefix(tools, prefix, log, &error)) {
+    if (!createTemplatePrefix(target.tools, prefix, log, &error)) {
         std::cerr << error << "\n" << readText(log);
         return 1;
     }
-    std::cout << "Template prefix ready: " << prefix.string() << "\n";
+    std::cout << "Template prefix (WINEARCH=" << target.tools.arch << ") ready: " << prefix.string()
+              << "\n";
     return 0;
 }

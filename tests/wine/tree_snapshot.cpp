@@ -15,18 +15,41 @@ bool isBeneath(const std::string& path, const std::string& excluded) {
 
 } // namespace
 
+bool walkTree(const fs::path& root, const std::function<bool(const fs::directory_entry&)>& visit,
+              std::error_code& ec) {
+    ec.clear();
+    auto it = fs::recursive_directory_iterator(root, fs::directory_options::none, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        // Never descend through a link, nor into an entry whose kind
+        // cannot be told.
+        std::error_code linkError;
+        if (it->is_symlink(linkError) || linkError) {
+            it.disable_recursion_pending();
+        }
+        if (!visit(*it)) {
+            return false;
+        }
+    }
+    return !ec;
+}
+
 TreeSnapshot snapshotTree(const fs::path& root) {
     TreeSnapshot snapshot;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        TreeEntry entry;
-        const fs::file_status status = it->symlink_status(ec);
-        entry.directory = fs::is_directory(status);
-        entry.size = fs::is_regular_file(status) ? it->file_size(ec) : 0;
-        entry.modified = fs::is_symlink(status) ? fs::file_time_type() : it->last_write_time(ec);
-        snapshot[it->path().lexically_relative(root).generic_string()] = entry;
-    }
+    walkTree(
+        root,
+        [&](const fs::directory_entry& found) {
+            std::error_code statusError;
+            TreeEntry entry;
+            const fs::file_status status = found.symlink_status(statusError);
+            entry.directory = fs::is_directory(status);
+            entry.size = fs::is_regular_file(status) ? found.file_size(statusError) : 0;
+            entry.modified =
+                fs::is_symlink(status) ? fs::file_time_type() : found.last_write_time(statusError);
+            snapshot[found.path().lexically_relative(root).generic_string()] = entry;
+            return true;
+        },
+        ec);
     return snapshot;
 }
 

@@ -3,11 +3,21 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace wine_test {
+
+// Calls `visit` for everything beneath `root`, each directory before what
+// it holds. Links are visited as links and never followed: a Wine prefix
+// holds dosdevices/z:, a link to the host's root. False when `visit`
+// returned false or the walk failed (then `ec` says why).
+bool walkTree(const std::filesystem::path& root,
+              const std::function<bool(const std::filesystem::directory_entry&)>& visit,
+              std::error_code& ec);
 
 struct TreeEntry {
     bool directory = false;

@@ -7,10 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <system_error>
+
+#include "tree_snapshot.h"
 
 namespace wine_test {
 
@@ -44,12 +48,16 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 bool replaceFolderLinks(const fs::path& prefix, std::string* error) {
     std::error_code ec;
     std::vector<fs::path> links;
-    for (auto it = fs::recursive_directory_iterator(prefix / "drive_c", ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_symlink(ec)) {
-            links.push_back(it->path());
-        }
-    }
+    walkTree(
+        prefix / "drive_c",
+        [&](const fs::directory_entry& entry) {
+            std::error_code linkError;
+            if (entry.is_symlink(linkError)) {
+                links.push_back(entry.path());
+            }
+            return true;
+        },
+        ec);
     if (ec) {
         *error = "cannot walk " + (prefix / "drive_c").string() + ": " + ec.message();
         return false;
@@ -63,31 +71,95 @@ bool replaceFolderLinks(const fs::path& prefix, std::string* error) {
     return true;
 }
 
+std::string bitsOf(const std::string& arch) {
+    return arch == "win64" ? "64-bit" : "32-bit";
+}
+
+// Starts the Wine loader once to see whether this machine runs it at all: a
+// kernel without 32-bit emulation refuses the 32-bit loader outright.
+std::string loaderProblem(const WineTools& tools) {
+    static std::map<std::string, std::string> problems;
+    const auto known = problems.find(tools.wine);
+    if (known != problems.end()) {
+        return known->second;
+    }
+    std::string problem;
+    const pid_t pid = startProcess({tools.wine, "--version"},
+                                   {"PATH=/usr/bin:/bin", "WINEDEBUG=-all"}, "/dev/null");
+    const int startError = errno;
+    if (pid < 0 && startError == ENOEXEC) {
+        problem = "this kernel cannot run " + bitsOf(tools.arch) + " programs";
+    } else if (pid < 0) {
+        problem = "cannot start " + tools.wine + ": " + std::strerror(startError);
+    } else if (const int status = waitProcess(pid); status != 0) {
+        problem = tools.wine + " --version failed (" + std::to_string(status) + ")";
+    }
+    problems[tools.wine] = problem;
+    return problem;
+}
+
+std::string forcedArchitecture() {
+    const char* value = getenv("VEMSETUP_WINE_ARCH");
+    return value != nullptr && *value != '\0' ? value : VEMSETUP_WINE_ARCH_DEFAULT;
+}
+
 } // namespace
 
+const WineTarget& wineTarget() {
+    static const WineTarget win32{"win32",
+                                  VEMSETUP_WINE_WIN32_STUB,
+                                  VEMSETUP_WINE_WIN32_DEMO_PAYLOAD,
+                                  VEMSETUP_WINE_WIN32_TOOLS_DIR,
+                                  VEMSETUP_WINE_WIN32_TEMPLATE,
+                                  VEMSETUP_WINE_WIN32_RUNS_DIR,
+                                  {VEMSETUP_WINE_WIN32_LOADER, VEMSETUP_WINESERVER, "win32"}};
+    static const WineTarget win64{"win64",
+                                  VEMSETUP_WINE_WIN64_STUB,
+                                  VEMSETUP_WINE_WIN64_DEMO_PAYLOAD,
+                                  VEMSETUP_WINE_WIN64_TOOLS_DIR,
+                                  VEMSETUP_WINE_WIN64_TEMPLATE,
+                                  VEMSETUP_WINE_WIN64_RUNS_DIR,
+                                  {VEMSETUP_WINE_WIN64_LOADER, VEMSETUP_WINESERVER, "win64"}};
+    const char* name = getenv("VEMSETUP_WINE_TARGET");
+    return name != nullptr && std::string(name) == "win64" ? win64 : win32;
+}
+
 WineTools configuredWineTools() {
-    return WineTools{VEMSETUP_WINE, VEMSETUP_WINESERVER, VEMSETUP_WINEBOOT};
+    return wineTarget().tools;
 }
 
 std::string missingWine(const WineTools& tools) {
-    if (!isExecutable(tools.wine) || !isExecutable(tools.wineserver) ||
-        !isExecutable(tools.wineboot)) {
-        return "Wine is not installed (wine, wineserver and wineboot are needed)";
+    if (!isExecutable(tools.wine)) {
+        return bitsOf(tools.arch) + " Wine is not installed (package " +
+               (tools.arch == "win64" ? "wine64" : "wine32:i386") + ")";
+    }
+    if (!isExecutable(tools.wineserver)) {
+        return "wineserver is not installed (package wine)";
     }
     return "";
 }
 
-std::vector<std::string> wineEnvironment(const fs::path& prefix, const fs::path& home,
-                                         const fs::path& tmp) {
+std::string whyNotRunnable(const WineTarget& target) {
+    const std::string forced = forcedArchitecture();
+    if (forced != "auto" && forced != target.name) {
+        return "VEMSETUP_WINE_ARCH=" + forced + " leaves the " + target.name + " build out";
+    }
+    const std::string missing = missingWine(target.tools);
+    return missing.empty() ? loaderProblem(target.tools) : missing;
+}
+
+std::vector<std::string> wineEnvironment(const WineTools& tools, const fs::path& prefix,
+                                         const fs::path& home, const fs::path& tmp) {
     const char* path = getenv("PATH");
     return {
         "PATH=" + std::string(path != nullptr ? path : "/usr/bin:/bin"),
         "HOME=" + home.string(),
         "TMPDIR=" + tmp.string(),
         "WINEPREFIX=" + prefix.string(),
-        // The stub is a 32-bit program; a 32-bit prefix also keeps its
-        // registry writes out of the WOW64 redirection.
-        "WINEARCH=win32",
+        // A 32-bit prefix for the 32-bit stub keeps its registry writes out
+        // of the WOW64 redirection; the 64-bit stub writes the native view
+        // of a 64-bit prefix.
+        "WINEARCH=" + tools.arch,
         "WINEDEBUG=-all",
         // No Mono or Gecko installer prompts, and no menu entries or
         // desktop files written for the shortcuts the stub makes.
@@ -111,6 +183,8 @@ pid_t startProcess(const std::vector<std::string>& argv, const std::vector<std::
     const int failed = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, pointers(args).data(),
                                    pointers(vars).data());
     posix_spawn_file_actions_destroy(&actions);
+    // errno tells why, as for exec: ENOEXEC for a format the kernel refuses.
+    errno = failed;
     return failed == 0 ? pid : -1;
 }
 
@@ -170,9 +244,9 @@ bool createTemplatePrefix(const WineTools& tools, const fs::path& templatePrefix
         *error = "cannot create the directories for the template prefix";
         return false;
     }
-    const std::vector<std::string> env = wineEnvironment(templatePrefix, home, tmp);
+    const std::vector<std::string> env = wineEnvironment(tools, templatePrefix, home, tmp);
     bool ok = true;
-    const int booted = runProcess({tools.wineboot, "-i"}, env, log);
+    const int booted = runProcess({tools.wine, "wineboot", "-i"}, env, log);
     // Wine writes the registry files when its server exits.
     const int stopped = runProcess({tools.wineserver, "-w"}, env, log);
     if (booted != 0 || stopped != 0 || !fs::exists(templatePrefix / "system.reg")) {
@@ -190,7 +264,7 @@ void removePrefix(const WineTools& tools, const fs::path& prefix) {
     std::error_code ec;
     if (fs::exists(prefix / "system.reg", ec) && missingWine(tools).empty()) {
         const fs::path tmp = makeShortTempDirectory();
-        const std::vector<std::string> env = wineEnvironment(prefix, prefix, tmp);
+        const std::vector<std::string> env = wineEnvironment(tools, prefix, prefix, tmp);
         runProcess({tools.wineserver, "-k"}, env, "/dev/null");
         fs::remove_all(tmp, ec);
     }
@@ -225,35 +299,37 @@ bool WinePrefix::copyFrom(const fs::path& templatePrefix, std::string* error) {
         return false;
     }
     fs::create_directory(prefix_, ec);
-    for (auto it = fs::recursive_directory_iterator(templatePrefix, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        const fs::path relative = it->path().lexically_relative(templatePrefix);
-        const fs::path target = prefix_ / relative;
-        if (it->is_symlink()) {
-            fs::copy_symlink(it->path(), target, ec);
-        } else if (it->is_directory()) {
-            fs::create_directory(target, ec);
-        } else if (isPrivatePrefixFile(relative)) {
-            if (relative != "wineserver") {
-                fs::copy_file(it->path(), target, ec);
+    std::error_code copyError;
+    const bool copied = walkTree(
+        templatePrefix,
+        [&](const fs::directory_entry& entry) {
+            const fs::path relative = entry.path().lexically_relative(templatePrefix);
+            const fs::path target = prefix_ / relative;
+            if (entry.is_symlink(copyError)) {
+                fs::copy_symlink(entry.path(), target, copyError);
+            } else if (entry.is_directory(copyError)) {
+                fs::create_directory(target, copyError);
+            } else if (isPrivatePrefixFile(relative)) {
+                if (relative != "wineserver") {
+                    fs::copy_file(entry.path(), target, copyError);
+                }
+            } else {
+                fs::create_hard_link(entry.path(), target, copyError);
             }
-        } else {
-            fs::create_hard_link(it->path(), target, ec);
-        }
-        if (ec) {
-            *error = "cannot copy " + it->path().string() + ": " + ec.message();
-            return false;
-        }
-    }
+            if (copyError) {
+                *error = "cannot copy " + entry.path().string() + ": " + copyError.message();
+            }
+            return !copyError;
+        },
+        ec);
     if (ec) {
         *error = "cannot copy the template prefix " + templatePrefix.string() + ": " + ec.message();
-        return false;
     }
-    return true;
+    return copied;
 }
 
 std::vector<std::string> WinePrefix::environment() const {
-    std::vector<std::string> env = wineEnvironment(prefix_, home_, tmp_);
+    std::vector<std::string> env = wineEnvironment(tools_, prefix_, home_, tmp_);
     env.insert(env.end(), extraEnvironment_.begin(), extraEnvironment_.end());
     return env;
 }

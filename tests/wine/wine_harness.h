@@ -1,6 +1,7 @@
-// Running Windows programs under Wine for the end-to-end tests: a clean
+// Running Windows programs under Wine for the end-to-end tests: which
+// Windows build is under test and whether this machine can run it, a clean
 // environment, child processes, and one Wine prefix per test, copied from a
-// template that is made once per test run.
+// template that is made once per test run and build.
 #pragma once
 
 #include <sys/types.h>
@@ -13,23 +14,48 @@ namespace wine_test {
 
 namespace fs = std::filesystem;
 
-// The Wine programs the build found; an empty path means not found.
+// The Wine programs that run one Windows build; an empty path means not
+// found.
 struct WineTools {
-    std::string wine;
-    std::string wineserver;
-    std::string wineboot;
+    std::string wine;       // the loader: 32-bit wine, or wine64
+    std::string wineserver; // serves prefixes of either kind
+    std::string arch;       // WINEARCH of the prefixes: "win32" or "win64"
 };
 
+// One Windows build that the Wine tests run: the win32 preset's PE32 under
+// 32-bit Wine, or the win64 preset's PE32+ under wine64.
+struct WineTarget {
+    std::string name; // "win32" or "win64": the preset, and WINEARCH
+    fs::path stub;    // vemsetup.exe
+    fs::path demoPayload;
+    fs::path toolsDirectory; // the helper programs; empty without a compiler
+    fs::path templatePrefix;
+    fs::path runsDirectory; // one directory per test beneath
+    WineTools tools;
+};
+
+// The build under test: the one that VEMSETUP_WINE_TARGET names (ctest sets
+// it for each test), win32 when it is unset.
+const WineTarget& wineTarget();
+
+// The tools of the build under test.
 WineTools configuredWineTools();
 
 // Why Wine cannot be used here, or empty when it can.
 std::string missingWine(const WineTools& tools);
 
+// Why this machine does not run the target's tests, or empty when it does:
+// the switch VEMSETUP_WINE_ARCH (environment, else the CMake cache
+// variable; "auto", "win32" or "win64") leaves the target out, its Wine is
+// not installed, or the kernel refuses its loader ("this kernel cannot run
+// 32-bit programs").
+std::string whyNotRunnable(const WineTarget& target);
+
 // The whole environment of every Wine process. Nothing is inherited but
 // PATH: no DISPLAY (no window may appear), no XDG folders, and HOME points
 // into the test's own directory, so Wine cannot touch the user's files.
-std::vector<std::string> wineEnvironment(const fs::path& prefix, const fs::path& home,
-                                         const fs::path& tmp);
+std::vector<std::string> wineEnvironment(const WineTools& tools, const fs::path& prefix,
+                                         const fs::path& home, const fs::path& tmp);
 
 // Starts a program with stdin from /dev/null and stdout and stderr appended
 // to `output`. Returns the process id, or -1.
@@ -52,8 +78,9 @@ bool writeBytes(const fs::path& path, const std::string& bytes);
 fs::path makeShortTempDirectory();
 
 // Makes `templatePrefix` a new Wine prefix (wineboot) that every test can
-// copy: 32-bit, and with every shell folder a real directory inside it
-// rather than a link to the home directory. `log` receives Wine's output.
+// copy: of the tools' WINEARCH, and with every shell folder a real
+// directory inside it rather than a link to the home directory. `log`
+// receives Wine's output.
 bool createTemplatePrefix(const WineTools& tools, const fs::path& templatePrefix,
                           const fs::path& log, std::string* error);
 

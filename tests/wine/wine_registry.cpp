@@ -1,0 +1,136 @@
+#include "wine_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+namespace wine_test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// reg's exit codes: 0 found, 1 no such key.
+constexpr int kRegFound = 0;
+constexpr int kRegNotFound = 1;
+
+} // namespace
+
+std::map<std::string, RegistryValue> parseRegQuery(const std::string& report) {
+    // "    NAME    REG_TYPE    DATA": four blanks around each field; a name
+    // may hold blanks itself, the type never does.
+    static const std::regex valueLine("^    (.*?)    REG_([A-Z0-9_]+)(?:    (.*))?$");
+    std::istringstream lines(report);
+    std::string line;
+    bool inKey = false;
+    std::map<std::string, RegistryValue> values;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!inKey) {
+            inKey = line.rfind("HKEY_", 0) == 0;
+            continue;
+        }
+        std::smatch match;
+        if (!std::regex_match(line, match, valueLine)) {
+            break; // the blank line after the values, or the next key
+        }
+        values[lowerCase(match[1].str())] =
+            RegistryValue{lowerCase(match[2].str()), match[3].str()};
+    }
+    return values;
+}
+
+WineRegistry::WineRegistry(WinePrefix* prefix, std::string root, fs::path output)
+    : prefix_(prefix), root_(std::move(root)), output_(std::move(output)) {}
+
+bool WineRegistry::query(const std::string& key, const std::vector<std::string>& options,
+                         Values* values) const {
+    std::vector<std::string> arguments = {"reg", "query", root_ + "\\" + key};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    std::error_code ec;
+    fs::remove(output_, ec);
+    const int status = prefix_->wine(arguments, output_);
+    const std::string report = readText(output_);
+    if (status != kRegFound && status != kRegNotFound) {
+        ADD_FAILURE() << "reg query " << root_ << "\\" << key << " failed (" << status << "):\n"
+                      << report;
+    }
+    *values = parseRegQuery(report);
+    return status == kRegFound;
+}
+
+const std::optional<WineRegistry::Values>& WineRegistry::values(const std::string& key) const {
+    const std::string lower = lowerCase(key);
+    const auto known = keys_.find(lower);
+    if (known != keys_.end()) {
+        return known->second;
+    }
+    std::optional<Values>& entry = keys_[lower];
+    Values found;
+    if (query(key, {}, &found)) {
+        entry = std::move(found);
+    }
+    return entry;
+}
+
+// A key's listing shows its default value only when it is set, under a label
+// in the prefix's language; "/ve" shows that label even when it is not set.
+const std::string& WineRegistry::defaultLabel(const std::string& key) const {
+    Values onlyDefault;
+    if (defaultLabel_.empty() && query(key, {"/ve"}, &onlyDefault) && onlyDefault.size() == 1) {
+        defaultLabel_ = onlyDefault.begin()->first;
+    }
+    return defaultLabel_;
+}
+
+bool WineRegistry::hasKey(const std::string& key) const {
+    return values(key).has_value();
+}
+
+std::optional<RegistryValue> WineRegistry::value(const std::string& key,
+                                                 const std::string& name) const {
+    const std::optional<Values>& found = values(key);
+    if (!found) {
+        return std::nullopt;
+    }
+    const std::string lookup = name.empty() ? defaultLabel(key) : lowerCase(name);
+    const auto value = found->find(lookup);
+    if (value == found->end()) {
+        return std::nullopt;
+    }
+    return value->second;
+}
+
+std::optional<std::string> WineRegistry::text(const std::string& key,
+                                              const std::string& name) const {
+    const std::optional<RegistryValue> found = value(key, name);
+    if (!found || found->type != "sz") {
+        return std::nullopt;
+    }
+    return found->data;
+}
+
+std::string textOf(const WineRegistry& registry, const std::string& key, const std::string& name) {
+    const std::optional<RegistryValue> found = registry.value(key, name);
+    if (!found) {
+        return "<no value>";
+    }
+    if (found->type != "sz") {
+        return "<a value of type " + found->type + ">";
+    }
+    return found->data;
+}
+
+} // namespace wine_test

@@ -1,0 +1,40 @@
+// The reader of reg.exe's reports, on reports as Wine's reg query prints
+// them.
+#include "wine_registry.h"
+
+#include <gtest/gtest.h>
+
+namespace wine_test {
+namespace {
+
+TEST(ParseRegQuery, ReadsTheValuesOfTheFirstKeyAndNotItsSubkeys) {
+    const auto values = parseRegQuery("\r\n"
+                                      "HKEY_LOCAL_MACHINE\\Software\\Vemlo Test\r\n"
+                                      "    (Default)    REG_SZ    def val\r\n"
+                                      "    dw    REG_DWORD    0x2a\r\n"
+                                      "    Empty    REG_SZ    \r\n"
+                                      "    InstallPath    REG_SZ    C:\\Apps\\x\\\r\n"
+                                      "    Two  Blanks    four    REG_EXPAND_SZ    a    b  \r\n"
+                                      "\r\n"
+                                      "HKEY_LOCAL_MACHINE\\Software\\Vemlo Test\\Sub\r\n"
+                                      "    Deeper    REG_SZ    no\r\n");
+    EXPECT_EQ(values.size(), 5u);
+    EXPECT_EQ(values.at("(default)").data, "def val");
+    EXPECT_EQ(values.at("dw").type, "dword");
+    EXPECT_EQ(values.at("dw").data, "0x2a");
+    EXPECT_EQ(values.at("empty").type, "sz");
+    EXPECT_EQ(values.at("empty").data, "");
+    EXPECT_EQ(values.at("installpath").data, "C:\\Apps\\x\\");
+    EXPECT_EQ(values.at("two  blanks    four").type, "expand_sz");
+    EXPECT_EQ(values.at("two  blanks    four").data, "a    b  ");
+}
+
+TEST(ParseRegQuery, FindsNoValuesWhereOnlySubkeysOrNothingIsListed) {
+    EXPECT_TRUE(parseRegQuery("\r\nHKEY_LOCAL_MACHINE\\Software\\Vemlo Software\\Vemlo Reader\r\n"
+                              "HKEY_LOCAL_MACHINE\\Software\\Vemlo Software\\Other\r\n")
+                    .empty());
+    EXPECT_TRUE(parseRegQuery("\r\n").empty());
+}
+
+} // namespace
+} // namespace wine_test
