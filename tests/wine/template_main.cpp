@@ -6,7 +6,7 @@
 // Exit code 77 (a skip for ctest) when this machine does not run the build
 // (no Wine for it, a kernel that refuses its loader, another build chosen
 // by VEMSETUP_WINE_ARCH) or the build's stub does not exist, since no test
-// could use the prefix then.
+// could use the prefix then; and from "remove" when there is no prefix.
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -36,7 +36,13 @@ int main(int argc, char** argv) {
     const WineTarget& target = wineTarget();
     const fs::path prefix = fs::absolute(target.templatePrefix);
     if (command == "remove") {
+        // Nothing made, nothing removed: no test of the build ran here.
+        const bool made = fs::exists(prefix);
         removePrefix(target.tools, prefix);
+        if (!made) {
+            std::cout << "Skipped: no template prefix of the " << target.name << " build\n";
+            return kSkipped;
+        }
         return 0;
     }
     if (!knownArchitectureSwitch()) {
