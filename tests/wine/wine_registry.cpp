@@ -1,6 +1,7 @@
 #include "wine_registry.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <cctype>
 #include <regex>
@@ -24,7 +25,34 @@ std::string lowerCase(std::string text) {
 constexpr int kRegFound = 0;
 constexpr int kRegNotFound = 1;
 
+// Where Wine records the code pages of the locale it runs in.
+constexpr char kCodePageKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage";
+
 } // namespace
+
+std::string oemToUtf8(const std::string& text, const std::string& codePage) {
+    if (codePage.empty()) {
+        return text;
+    }
+    const std::string from = codePage == "65001" ? "UTF-8" : "CP" + codePage;
+    const iconv_t converter = iconv_open("UTF-8", from.c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        return text;
+    }
+    // A byte of a code page becomes at most three bytes of UTF-8.
+    std::string converted(text.size() * 3, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* out = converted.data();
+    size_t outLeft = converted.size();
+    const size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
+    iconv_close(converter);
+    if (result == static_cast<size_t>(-1)) {
+        return text;
+    }
+    converted.resize(converted.size() - outLeft);
+    return converted;
+}
 
 std::map<std::string, RegistryValue> parseRegQuery(const std::string& report) {
     // "    NAME    REG_TYPE    DATA": four blanks around each field; a name
@@ -55,20 +83,39 @@ std::map<std::string, RegistryValue> parseRegQuery(const std::string& report) {
 WineRegistry::WineRegistry(WinePrefix* prefix, std::string root, fs::path output)
     : prefix_(prefix), root_(std::move(root)), output_(std::move(output)) {}
 
-bool WineRegistry::query(const std::string& key, const std::vector<std::string>& options,
-                         Values* values) const {
-    std::vector<std::string> arguments = {"reg", "query", root_ + "\\" + key};
-    arguments.insert(arguments.end(), options.begin(), options.end());
+int WineRegistry::runQuery(const std::vector<std::string>& arguments, const std::string& codePage,
+                           Values* values) const {
+    std::vector<std::string> command = {"reg", "query"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
     std::error_code ec;
     fs::remove(output_, ec);
-    const int status = prefix_->wine(arguments, output_);
-    const std::string report = readText(output_);
+    const int status = prefix_->wine(command, output_);
+    const std::string report = oemToUtf8(readText(output_), codePage);
     if (status != kRegFound && status != kRegNotFound) {
-        ADD_FAILURE() << "reg query " << root_ << "\\" << key << " failed (" << status << "):\n"
+        ADD_FAILURE() << "reg query " << testing::PrintToString(arguments) << " failed (" << status
+                      << "):\n"
                       << report;
     }
     *values = parseRegQuery(report);
-    return status == kRegFound;
+    return status;
+}
+
+// reg writes its report in the OEM code page of the prefix's locale, which
+// the environment of the Wine process decides (LC_ALL and the like).
+const std::string& WineRegistry::oemCodePage() const {
+    Values found;
+    if (oemCodePage_.empty() && runQuery({kCodePageKey, "/v", "OEMCP"}, "", &found) == kRegFound &&
+        found.count("oemcp") != 0) {
+        oemCodePage_ = found["oemcp"].data;
+    }
+    return oemCodePage_;
+}
+
+bool WineRegistry::query(const std::string& key, const std::vector<std::string>& options,
+                         Values* values) const {
+    std::vector<std::string> arguments = {root_ + "\\" + key};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    return runQuery(arguments, oemCodePage(), values) == kRegFound;
 }
 
 const std::optional<WineRegistry::Values>& WineRegistry::values(const std::string& key) const {

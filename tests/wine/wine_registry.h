@@ -16,9 +16,8 @@ struct RegistryValue {
     // reg's type without "REG_", in lower case: "sz", "expand_sz",
     // "multi_sz", "dword", "binary", ...
     std::string type;
-    // The data as reg prints it: the text of a string value (in the
-    // prefix's OEM code page), "0x2a" for a DWORD, hexadecimal digits for
-    // binary data.
+    // The data as reg prints it: the text of a string value (in UTF-8),
+    // "0x2a" for a DWORD, hexadecimal digits for binary data.
     std::string data;
 };
 
@@ -40,10 +39,16 @@ class WineRegistry {
 
   private:
     using Values = std::map<std::string, RegistryValue>;
-    // Runs reg with these arguments after "reg query ROOT\KEY"; false when
-    // the key does not exist.
+    // Runs "reg query ARGUMENTS..." and reads the values it lists from its
+    // report, converted from `codePage` to UTF-8; reg's exit code.
+    int runQuery(const std::vector<std::string>& arguments, const std::string& codePage,
+                 Values* values) const;
+    // Runs "reg query ROOT\KEY OPTIONS..."; false when the key does not
+    // exist.
     bool query(const std::string& key, const std::vector<std::string>& options,
                Values* values) const;
+    // The OEM code page in which reg writes ("437", "932", ...).
+    const std::string& oemCodePage() const;
     // The values of the key by lower-case name; nothing when it does not
     // exist.
     const std::optional<Values>& values(const std::string& key) const;
@@ -56,6 +61,7 @@ class WineRegistry {
     // Lower-case key -> its values, as first read.
     mutable std::map<std::string, std::optional<Values>> keys_;
     mutable std::string defaultLabel_;
+    mutable std::string oemCodePage_;
 };
 
 // The name the tests first knew the reader by.
@@ -64,6 +70,10 @@ using RegistryFile = WineRegistry;
 // The text of a REG_SZ value, or a note saying that there is none, for
 // comparisons whose failure should say what was found instead.
 std::string textOf(const WineRegistry& registry, const std::string& key, const std::string& name);
+
+// `text` in the Windows code page `codePage` ("437", "932", "65001", ...)
+// as UTF-8; unchanged when the code page is unknown or the text is not in it.
+std::string oemToUtf8(const std::string& text, const std::string& codePage);
 
 // The values that a `reg query KEY` report lists, by lower-case name: those
 // beneath the first key it names. reg lists a key without values by its

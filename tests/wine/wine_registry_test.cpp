@@ -36,5 +36,13 @@ TEST(ParseRegQuery, FindsNoValuesWhereOnlySubkeysOrNothingIsListed) {
     EXPECT_TRUE(parseRegQuery("\r\n").empty());
 }
 
+TEST(OemToUtf8, ConvertsTheCodePagesRegWritesIn) {
+    // Katakana "so" and the kanji "table", whose trail bytes are backslashes.
+    EXPECT_EQ(oemToUtf8("C:\\\x83\x5C\\\x95\x5C\\", "932"), "C:\\\xE3\x82\xBD\\\xE8\xA1\xA8\\");
+    EXPECT_EQ(oemToUtf8("caf\x82", "437"), "caf\xC3\xA9");
+    EXPECT_EQ(oemToUtf8("caf\x82", ""), "caf\x82");
+    EXPECT_EQ(oemToUtf8("caf\x82", "99999"), "caf\x82");
+}
+
 } // namespace
 } // namespace wine_test
