@@ -24,7 +24,7 @@ for copy in one second/copy; do
   tar -C "$src" --exclude=./build --exclude=./.deps --exclude=./.git \
     --exclude=./fuzz/corpus-work -cf - . | tar -C "$dir" -xf -
   (cd "$dir" &&
-    cmake --preset win32 -DVEMSETUP_LIBLZMA_WIN32_PREFIX="$liblzma" >"$dir.log" 2>&1 &&
+    cmake --preset win32 -DVEMSETUP_LIBLZMA_PREFIX="$liblzma" >"$dir.log" 2>&1 &&
     cmake --build --preset win32 -j "$jobs" >>"$dir.log" 2>&1) ||
     { tail -n 30 "$dir.log"; echo "the build in $dir failed"; exit 1; }
 done
