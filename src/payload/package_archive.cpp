@@ -55,25 +55,35 @@ void readHeaderFields(ArchiveReader* reader, PackageHeader* header) {
     }
 }
 
+// One block for every entry's data: replaced only when an entry needs more,
+// by one of exactly that size, so the peak stays at the largest entry and
+// the pages already in memory are written again instead of fresh ones.
+struct EntryBuffer {
+    unsigned char* bytes;
+    size_t capacity;
+};
+
+bool reserveEntryBuffer(EntryBuffer* buffer, size_t size) {
+    if (size <= buffer->capacity) {
+        return true;
+    }
+    // The old block goes first, so the two never add up.
+    platform::freeMemory(buffer->bytes);
+    buffer->bytes = static_cast<unsigned char*>(platform::allocateMemory(size));
+    buffer->capacity = buffer->bytes == nullptr ? 0 : size;
+    return buffer->bytes != nullptr;
+}
+
 // One record's name and data, checked whole before anything is written.
-// `data` is a heap block the caller releases.
-bool readEntry(ArchiveReader* reader, PackageEntry* entry, unsigned char** data) {
-    *data = nullptr;
+bool readEntry(ArchiveReader* reader, PackageEntry* entry, EntryBuffer* data) {
     memset(entry, 0, sizeof *entry);
-    if (!readUint32(reader, &entry->nameLength) || entry->nameLength >= sizeof entry->name ||
-        !readBytes(reader, entry->name, entry->nameLength) ||
-        strlen(entry->name) != entry->nameLength || !readUint32(reader, &entry->dataSize) ||
-        entry->dataSize > reader->remaining) {
-        return false;
-    }
     // One spare byte keeps the block non-empty for an empty file.
-    *data = static_cast<unsigned char*>(platform::allocateMemory(size_t{entry->dataSize} + 1));
-    if (*data == nullptr || !readBytes(reader, *data, entry->dataSize)) {
-        platform::freeMemory(*data);
-        *data = nullptr;
-        return false;
-    }
-    return true;
+    return readUint32(reader, &entry->nameLength) && entry->nameLength < sizeof entry->name &&
+           readBytes(reader, entry->name, entry->nameLength) &&
+           strlen(entry->name) == entry->nameLength && readUint32(reader, &entry->dataSize) &&
+           entry->dataSize <= reader->remaining &&
+           reserveEntryBuffer(data, size_t{entry->dataSize} + 1) &&
+           readBytes(reader, data->bytes, entry->dataSize);
 }
 
 // A file that cannot be created, or is not written whole, fails the entry.
@@ -92,11 +102,10 @@ bool isDesignated(const PackageHeader& header, int32_t index) {
 }
 
 ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const char* destination,
-                       UnpackMode mode, char* launchPath) {
+                       UnpackMode mode, char* launchPath, EntryBuffer* data) {
     for (int32_t i = 0; i < header.entryCount; ++i) {
         PackageEntry entry;
-        unsigned char* data = nullptr;
-        if (!readEntry(reader, &entry, &data)) {
+        if (!readEntry(reader, &entry, data)) {
             return kExitArchiveCorrupt;
         }
         char path[kPathBufferSize];
@@ -104,13 +113,12 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
         const bool skipped = mode == UnpackMode::kInstall && isDesignated(header, i);
         if (!skipped) {
             if (!isSafeEntryName(entry.name) || !composeOutputPath(destination, entry.name, path) ||
-                !writeEntryFile(path, data, entry.dataSize)) {
+                !writeEntryFile(path, data->bytes, entry.dataSize)) {
                 result = kExitEntryOutput;
             } else if (mode == UnpackMode::kExtractAndLaunch && isDesignated(header, i)) {
                 copyText(launchPath, kPathBufferSize, path);
             }
         }
-        platform::freeMemory(data);
         if (result != kExitSuccess) {
             return result;
         }
@@ -156,7 +164,9 @@ ExitCode unpackPackage(const char* archivePath, const char* destination, UnpackM
         return kExitArchiveCorrupt;
     }
     readHeaderFields(&reader, &header);
-    const ExitCode result = unpackEntries(&reader, header, destination, mode, launchPath);
+    EntryBuffer data = {nullptr, 0};
+    const ExitCode result = unpackEntries(&reader, header, destination, mode, launchPath, &data);
+    platform::freeMemory(data.bytes);
     platform::closeStream(reader.stream);
     if (result == kExitSuccess) {
         platform::deleteFile(archivePath);

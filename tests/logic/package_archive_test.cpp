@@ -154,6 +154,20 @@ TEST_F(UnpackTest, EntryDataThatCannotBeAllocatedIsCorrupt) {
     EXPECT_EQ(unpack(makeArchive({{"a.txt", "x"}}, 0, -1), UnpackMode::kInstall),
               kExitArchiveCorrupt);
     EXPECT_TRUE(written().empty());
+
+    // One block serves every entry no larger than the largest before it;
+    // only a larger entry needs another.
+    fake::reset();
+    fake::failCall("allocateMemory", 2);
+    EXPECT_EQ(
+        unpack(makeArchive({{"b.txt", "longer"}, {"c.txt", "xy"}}, 0, -1), UnpackMode::kInstall),
+        kExitSuccess);
+    EXPECT_EQ(readBytes(destination + "/c.txt"), toBytes("xy"));
+    fake::reset();
+    fake::failCall("allocateMemory", 2);
+    EXPECT_EQ(
+        unpack(makeArchive({{"d.txt", "xy"}, {"e.txt", "longer"}}, 0, -1), UnpackMode::kInstall),
+        kExitArchiveCorrupt);
 }
 
 TEST_F(UnpackTest, NamesLeavingTheDestinationAreRefused) {
