@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/posix/open_rewrite.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_impl.h"
 
@@ -137,7 +138,8 @@ platform::FileHandle createFileForWriting(const char* path) {
     if (!mapPath(path, host, sizeof host)) {
         return nullptr;
     }
-    const int descriptor = open(host, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // CREATE_ALWAYS: created, or emptied if it exists.
+    const int descriptor = openForRewrite(host, false, 0644);
     if (descriptor < 0) {
         return nullptr;
     }

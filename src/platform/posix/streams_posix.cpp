@@ -1,8 +1,11 @@
 // The C library's buffered streams over mapped paths.
 #include <limits.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "platform/posix/open_rewrite.h"
 #include "platform/posix/path_map.h"
 #include "platform/posix/posix_impl.h"
 
@@ -26,7 +29,19 @@ platform::Stream openStream(const char* path, const char* mode) {
     if (stat(host, &status) == 0 && S_ISDIR(status.st_mode)) {
         return nullptr;
     }
-    return reinterpret_cast<platform::Stream>(fopen(host, mode));
+    if (strcmp(mode, "wb+") != 0) {
+        return reinterpret_cast<platform::Stream>(fopen(host, mode));
+    }
+    // "wb+": created, or emptied if it exists.
+    const int descriptor = openForRewrite(host, true, 0666);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    FILE* file = fdopen(descriptor, "wb+");
+    if (file == nullptr) {
+        close(descriptor);
+    }
+    return reinterpret_cast<platform::Stream>(file);
 }
 
 size_t readStream(void* buffer, size_t itemSize, size_t count, platform::Stream stream) {
