@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/open_rewrite.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -38,7 +40,7 @@ uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t uni
 }
 
 FileHandle createFileForWriting(const char* path) {
-    return fromWin32(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+    return fromWin32(openForRewrite(path, GENERIC_WRITE, 0));
 }
 
 bool writeFile(FileHandle file, const void* data, uint32_t size, uint32_t* written) {

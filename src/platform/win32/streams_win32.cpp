@@ -2,7 +2,12 @@
 // they are: msvcrt interprets them in the ANSI code page, like the A calls.
 #include "platform/platform.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
+#include <string.h>
+
+#include "platform/win32/open_rewrite.h"
 
 namespace platform::win32 {
 
@@ -15,7 +20,26 @@ FILE* toFile(Stream stream) {
 } // namespace
 
 Stream openStream(const char* path, const char* mode) {
-    return reinterpret_cast<Stream>(fopen(path, mode));
+    if (strcmp(mode, "wb+") != 0) {
+        return reinterpret_cast<Stream>(fopen(path, mode));
+    }
+    // "wb+" as msvcrt opens it (shared for reading and writing), without
+    // truncating an empty file.
+    HANDLE file =
+        openForRewrite(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (file == INVALID_HANDLE_VALUE) {
+        return NULL;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(file);
+        return NULL;
+    }
+    FILE* stream = _fdopen(descriptor, "wb+");
+    if (stream == NULL) {
+        _close(descriptor);
+    }
+    return reinterpret_cast<Stream>(stream);
 }
 
 size_t readStream(void* buffer, size_t itemSize, size_t count, Stream stream) {
