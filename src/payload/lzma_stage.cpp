@@ -87,6 +87,9 @@ void decompressPayload(const char* firstTempFile, const char* secondTempFile) {
     if (readCompressedFile(firstTempFile, &header, &data, &dataSize)) {
         decoded = decode(header, data, dataSize);
     }
+    // The compressed bytes are spent: their pages can take the archive's
+    // file data instead of fresh ones.
+    platform::freeMemory(data);
 
     // Whatever happened above, the second file is rewritten: with the whole
     // decoded archive, or empty, so that nothing partial is ever unpacked.
@@ -105,6 +108,5 @@ void decompressPayload(const char* firstTempFile, const char* secondTempFile) {
     }
 
     platform::freeMemory(decoded.bytes);
-    platform::freeMemory(data);
     platform::deleteFile(firstTempFile);
 }
