@@ -21,6 +21,10 @@ case $host in
 esac
 prefix=${LIBLZMA_PREFIX:-$root/.deps/liblzma-$host}
 
+# The decoder is where the stub spends its time: -O2 (still --enable-small)
+# makes it about a tenth faster under Wine for a few KiB of stub.
+optimisation=${LIBLZMA_OPTIMISATION:--O2}
+
 force=0
 if [[ ${2:-} == --force ]]; then force=1; fi
 
@@ -64,7 +68,7 @@ log=$build/configure-output.log
   --enable-threads=no --enable-small \
   --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo \
   --disable-lzma-links --disable-scripts --disable-doc --disable-nls \
-  CFLAGS='-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables' \
+  CFLAGS="$optimisation -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables" \
   >"$log" 2>&1 || { tail -n 40 "$log" >&2; echo "$0: configure failed; see $log and config.log" >&2; exit 1; }
 
 # Only the library and its headers: the command-line tools are not wanted.
