@@ -3,8 +3,11 @@
 // the huge pages inside them advised as such: filling a 200 MB output
 // buffer then takes about a hundred page faults instead of fifty thousand,
 // and on a virtual machine the faults, not the zeroing, are what fresh
-// memory costs. Only whole huge pages are advised and every block is
-// filled, so no more memory becomes resident than with small pages.
+// memory costs. Huge pages only fill whole aligned 2 MiB ranges inside a
+// block, and the blocks are filled, so no more memory becomes resident than
+// with small pages; the mapped blocks carry no header either.
+#include <malloc.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
@@ -18,168 +21,158 @@ namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 
-// Precedes every block. A mapped block's header sits at the end of the page
-// before its data, the first page of the mapping.
-struct alignas(16) BlockHeader {
-    size_t size;         // what the caller asked for
-    size_t mappedLength; // the whole mapping, header page included; 0 on the heap
+// The mapped blocks alive, found by address. The stub holds a handful at
+// once (compressed data, output, dictionary, entry buffer); when the table
+// is full, a block simply comes from the heap.
+struct MappedBlock {
+    unsigned char* data;
+    size_t length;
 };
+MappedBlock gMapped[16];
 
-// The system's page: a mapping starts on one, and the header takes one.
-size_t pageSize() {
-    static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    return page;
-}
-
-BlockHeader* headerOf(void* block) {
-    return static_cast<BlockHeader*>(block) - 1;
+MappedBlock* findMapped(const void* data) {
+    for (MappedBlock& block : gMapped) {
+        if (data != nullptr && block.data == data) {
+            return &block;
+        }
+    }
+    return nullptr;
 }
 
 size_t roundUp(size_t value, size_t unit) {
     return (value + unit - 1) & ~(unit - 1);
 }
 
-// The mapping's length for `size` bytes of data, 0 when it cannot be
-// expressed.
-size_t mappingLength(size_t size) {
-    if (size > SIZE_MAX - 2 * kHugePage) {
-        return 0;
-    }
-    return pageSize() + roundUp(size, pageSize());
+size_t pageSize() {
+    static const size_t page = static_cast<size_t>(getpagesize());
+    return page;
 }
 
 // The advice covers the whole mapping, so that it stays one area the
-// kernel can resize; huge pages only ever fill whole aligned 2 MiB ranges
-// inside it, and those are the huge pages inside the data.
-void adviseHugePages(unsigned char* base, size_t length) {
+// kernel can resize in place.
+void adviseHugePages(unsigned char* data, size_t length) {
 #ifdef MADV_HUGEPAGE
-    madvise(base, length, MADV_HUGEPAGE);
+    madvise(data, length, MADV_HUGEPAGE);
 #else
-    (void)base;
+    (void)data;
     (void)length;
 #endif
 }
 
-// Reserves `length` bytes whose second page starts on a 2 MiB boundary;
-// the rest of the over-sized reservation goes back at once.
-unsigned char* reserveAligned(size_t length) {
+// Maps `length` bytes (whole pages) starting on a 2 MiB boundary; the rest
+// of the over-sized reservation goes back at once.
+unsigned char* mapAligned(size_t length) {
     const size_t reserved = length + kHugePage;
     void* raw = mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) {
         return nullptr;
     }
     unsigned char* start = static_cast<unsigned char*>(raw);
-    const uintptr_t data = roundUp(reinterpret_cast<uintptr_t>(start) + pageSize(), kHugePage);
-    unsigned char* base = reinterpret_cast<unsigned char*>(data - pageSize());
-    if (base != start) {
-        munmap(start, static_cast<size_t>(base - start));
+    unsigned char* data =
+        reinterpret_cast<unsigned char*>(roundUp(reinterpret_cast<uintptr_t>(start), kHugePage));
+    if (data != start) {
+        munmap(start, static_cast<size_t>(data - start));
     }
-    const size_t after = static_cast<size_t>(start + reserved - (base + length));
+    const size_t after = static_cast<size_t>(start + reserved - (data + length));
     if (after != 0) {
-        munmap(base + length, after);
+        munmap(data + length, after);
     }
-    return base;
-}
-
-void* finishMapped(unsigned char* base, size_t length, size_t size) {
-    unsigned char* data = base + pageSize();
-    BlockHeader* header = headerOf(data);
-    header->size = size;
-    header->mappedLength = length;
-    adviseHugePages(base, length);
     return data;
 }
 
-void* allocateMapped(size_t size) {
-    const size_t length = mappingLength(size);
-    unsigned char* base = length == 0 ? nullptr : reserveAligned(length);
-    return base == nullptr ? nullptr : finishMapped(base, length, size);
+// A mapping's length for `size` bytes; 0 when it cannot be expressed.
+size_t mappingLength(size_t size) {
+    return size > SIZE_MAX - 2 * kHugePage ? 0 : roundUp(size, pageSize());
 }
 
-void* allocateHeap(size_t size) {
-    if (size > SIZE_MAX - sizeof(BlockHeader)) {
+void* allocateMapped(size_t size) {
+    MappedBlock* slot = nullptr;
+    for (MappedBlock& block : gMapped) {
+        if (block.data == nullptr) {
+            slot = &block;
+            break;
+        }
+    }
+    const size_t length = mappingLength(size);
+    if (slot == nullptr || length == 0) {
+        return malloc(size);
+    }
+    unsigned char* data = mapAligned(length);
+    if (data == nullptr) {
         return nullptr;
     }
-    BlockHeader* header = static_cast<BlockHeader*>(malloc(sizeof(BlockHeader) + size));
-    if (header == nullptr) {
-        return nullptr;
-    }
-    header->size = size;
-    header->mappedLength = 0;
-    return header + 1;
+    adviseHugePages(data, length);
+    *slot = {data, length};
+    return data;
 }
 
 // Grows or shrinks a mapped block by moving its pages, never its bytes: in
 // place when the space after it is free, else into a fresh aligned
-// reservation, which keeps the data on its 2 MiB boundary.
-void* remapMapped(void* block, size_t size) {
-    BlockHeader* header = headerOf(block);
-    unsigned char* base = static_cast<unsigned char*>(block) - pageSize();
-    const size_t oldLength = header->mappedLength;
+// mapping, which keeps the data on its 2 MiB boundary.
+void* remapMapped(MappedBlock* block, size_t size) {
     const size_t length = mappingLength(size);
     if (length == 0) {
         return nullptr;
     }
-    if (length <= oldLength) {
-        if (length < oldLength) {
-            munmap(base + length, oldLength - length);
+    if (length <= block->length) {
+        if (length < block->length) {
+            munmap(block->data + length, block->length - length);
         }
-        return finishMapped(base, length, size);
+        block->length = length;
+        return block->data;
     }
-    if (mremap(base, oldLength, length, 0) != MAP_FAILED) {
-        return finishMapped(base, length, size);
+    void* moved = mremap(block->data, block->length, length, 0);
+    if (moved == MAP_FAILED) {
+        unsigned char* target = mapAligned(length);
+        if (target == nullptr) {
+            return nullptr;
+        }
+        moved = mremap(block->data, block->length, length, MREMAP_MAYMOVE | MREMAP_FIXED, target);
+        if (moved == MAP_FAILED) {
+            munmap(target, length);
+            return nullptr;
+        }
     }
-    unsigned char* target = reserveAligned(length);
-    if (target == nullptr) {
-        return nullptr;
-    }
-    if (mremap(base, oldLength, length, MREMAP_MAYMOVE | MREMAP_FIXED, target) == MAP_FAILED) {
-        munmap(target, length);
-        return nullptr;
-    }
-    return finishMapped(target, length, size);
+    block->data = static_cast<unsigned char*>(moved);
+    block->length = length;
+    adviseHugePages(block->data, length);
+    return block->data;
 }
 
 } // namespace
 
 void* allocateMemory(size_t size) {
-    return size >= kHugePage ? allocateMapped(size) : allocateHeap(size);
+    return size >= kHugePage ? allocateMapped(size) : malloc(size == 0 ? 1 : size);
 }
 
 void* reallocateMemory(void* block, size_t size) {
     if (block == nullptr) {
         return allocateMemory(size);
     }
-    BlockHeader* header = headerOf(block);
-    if (header->mappedLength != 0) {
-        return remapMapped(block, size);
+    MappedBlock* mapped = findMapped(block);
+    if (mapped != nullptr) {
+        return remapMapped(mapped, size);
     }
     if (size < kHugePage) {
-        BlockHeader* moved = static_cast<BlockHeader*>(realloc(header, sizeof(BlockHeader) + size));
-        if (moved == nullptr) {
-            return nullptr;
-        }
-        moved->size = size;
-        return moved + 1;
+        return realloc(block, size == 0 ? 1 : size);
     }
     // From the heap to a mapping of its own: the one copy this block makes.
-    void* mapped = allocateMapped(size);
-    if (mapped != nullptr) {
-        memcpy(mapped, block, header->size);
-        free(header);
+    void* larger = allocateMapped(size);
+    if (larger != nullptr) {
+        const size_t used = malloc_usable_size(block);
+        memcpy(larger, block, used < size ? used : size);
+        free(block);
     }
-    return mapped;
+    return larger;
 }
 
 void freeMemory(void* block) {
-    if (block == nullptr) {
-        return;
-    }
-    BlockHeader* header = headerOf(block);
-    if (header->mappedLength != 0) {
-        munmap(static_cast<unsigned char*>(block) - pageSize(), header->mappedLength);
+    MappedBlock* mapped = findMapped(block);
+    if (mapped != nullptr) {
+        munmap(mapped->data, mapped->length);
+        *mapped = {nullptr, 0};
     } else {
-        free(header);
+        free(block);
     }
 }
 
