@@ -94,7 +94,10 @@ void* allocateMapped(size_t size) {
         }
     }
     const size_t length = mappingLength(size);
-    if (slot == nullptr || length == 0) {
+    if (length == 0) {
+        return nullptr;
+    }
+    if (slot == nullptr) {
         return malloc(size);
     }
     unsigned char* data = mapAligned(length);
