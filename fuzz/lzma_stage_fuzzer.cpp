@@ -12,28 +12,28 @@
 #include <memory>
 #include <string>
 
+#include "format/lzma_alone_header.h"
 #include "payload/lzma_stage.h"
 #include "support/fuzz_platform.h"
 #include "support/scratch.h"
+#include "temp_dir.h"
 
 namespace {
 
-constexpr size_t kHeaderSize = 13;
-constexpr uint8_t kMaxPropertiesByte = 224;
 constexpr uint32_t kMinDictionary = 4096;
 // The reference decode stays well inside the fuzz heap's limit, so that the
 // stage under test is never refused memory where the reference is not.
 constexpr size_t kReferenceLimit = fuzzplatform::kFuzzHeapLimit / 2;
 
 const std::string& root() {
-    static const std::string path = scratch::makeRoot("lzma");
-    return path;
+    static const ScopedTempDir dir("vemfuzz-lzma");
+    return dir.path();
 }
 
 struct Reference {
     bool known;    // false: the input is too large to judge here
     bool complete; // the stream decodes whole
-    scratch::Bytes bytes;
+    Bytes bytes;
 };
 
 // Decodes front to back, as far as the bytes allow. A stated size is
@@ -41,14 +41,15 @@ struct Reference {
 // an end marker; a stream without a stated size only at its end marker.
 Reference referenceDecode(const uint8_t* data, size_t size) {
     Reference reference = {false, false, {}};
-    if (size < kHeaderSize || data[0] > kMaxPropertiesByte) {
+    LzmaProperties properties;
+    if (size < kLzmaAloneHeaderSize || !splitPropertiesByte(data[0], &properties)) {
         reference.known = true;
         return reference;
     }
-    const uint32_t dictionaryField = scratch::readLe32(data + 1);
-    const uint32_t low = scratch::readLe32(data + 5);
-    const uint32_t high = scratch::readLe32(data + 9);
-    const bool statedSize = !(low == 0xFFFFFFFFu && high == 0xFFFFFFFFu);
+    const LzmaAloneHeader header = parseLzmaAloneHeader(data);
+    const uint32_t dictionaryField = header.dictionarySize;
+    const uint32_t low = header.uncompressedSizeLow;
+    const bool statedSize = !hasUnknownSize(header);
     const size_t limit = statedSize ? low : kReferenceLimit;
     // Without a stated size the header's dictionary is what the stage asks
     // for; with one, the stage falls back to a dictionary as large as the
@@ -64,9 +65,9 @@ Reference referenceDecode(const uint8_t* data, size_t size) {
     lzma_options_lzma options;
     memset(&options, 0, sizeof options);
     options.dict_size = dictionary;
-    options.lc = data[0] % 45 % 9;
-    options.lp = data[0] % 45 / 9;
-    options.pb = data[0] / 45;
+    options.lc = properties.lc;
+    options.lp = properties.lp;
+    options.pb = properties.pb;
     const lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     lzma_stream stream = LZMA_STREAM_INIT;
     reference.known = true;
@@ -77,8 +78,8 @@ Reference referenceDecode(const uint8_t* data, size_t size) {
     // zero-filled, as the stage's own buffer is not: most claims are lies.
     const size_t capacity = limit + 1;
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[capacity]);
-    stream.next_in = data + kHeaderSize;
-    stream.avail_in = size - kHeaderSize;
+    stream.next_in = data + kLzmaAloneHeaderSize;
+    stream.avail_in = size - kLzmaAloneHeaderSize;
     stream.next_out = buffer.get();
     stream.avail_out = capacity;
     lzma_ret status = LZMA_OK;
@@ -113,23 +114,22 @@ Reference referenceDecode(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string first = root() + "/vem1.tmp";
     const std::string second = root() + "/vem2.tmp";
-    scratch::writeFile(first, data, size);
-    scratch::writeFile(second, nullptr, 0);
+    writeBytes(first, Bytes(data, data + size));
+    writeBytes(second, Bytes());
 
     fuzzplatform::allowWritesTo(first);
     fuzzplatform::allowWritesTo(second);
     decompressPayload(first.c_str(), second.c_str());
     fuzzplatform::forbidAllWrites();
 
-    if (scratch::exists(first)) {
+    if (fileExists(first)) {
         scratch::fail("the first temporary file was not deleted", first);
     }
-    bool found = false;
-    const scratch::Bytes decoded = scratch::readFile(second, &found);
-    if (!found) {
+    if (!fileExists(second)) {
         scratch::fail("the second temporary file is gone", second);
     }
-    const std::vector<std::string> left = scratch::listTree(root());
+    const Bytes decoded = readBytes(second);
+    const std::vector<std::string> left = listTree(root());
     if (left.size() != 1 || left[0] != "vem2.tmp") {
         scratch::fail("unexpected files beside the temporary files", root());
     }
@@ -144,6 +144,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!reference.known && decoded.size() > fuzzplatform::kFuzzHeapLimit) {
         scratch::fail("more output than the heap could hold", std::to_string(decoded.size()));
     }
-    scratch::removeTree(second);
+    removeTree(second);
     return 0;
 }

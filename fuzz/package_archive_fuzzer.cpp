@@ -13,10 +13,12 @@
 #include <string>
 
 #include "common/bounded_text.h"
-#include "payload/entry_name.h"
+#include "common/little_endian.h"
+#include "format/entry_name.h"
 #include "payload/package_archive.h"
 #include "support/fuzz_platform.h"
 #include "support/scratch.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -24,7 +26,7 @@ constexpr char kSentinelText[] = "must stay as it is";
 
 struct Expected {
     ExitCode code;
-    std::map<std::string, scratch::Bytes> files;
+    std::map<std::string, Bytes> files;
     std::string launchPath;
 };
 
@@ -34,16 +36,16 @@ struct Expected {
 // a name with levels cannot be created.
 Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::string& destination) {
     Expected expected = {kExitSuccess, {}, ""};
-    if (size < 3 || memcmp(data, "HEN", 3) != 0) {
+    if (size < sizeof kPackageMagic || memcmp(data, kPackageMagic, sizeof kPackageMagic) != 0) {
         expected.code = kExitArchiveCorrupt;
         return expected;
     }
-    size_t pos = 3;
+    size_t pos = sizeof kPackageMagic;
     auto take32 = [&](uint32_t* value) {
         if (size - pos < 4) {
             return false;
         }
-        *value = scratch::readLe32(data + pos);
+        *value = readLe32(data + pos);
         pos += 4;
         return true;
     };
@@ -74,7 +76,7 @@ Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::str
             expected.code = kExitArchiveCorrupt;
             return expected;
         }
-        const scratch::Bytes content(data + pos, data + pos + dataSize);
+        const Bytes content(data + pos, data + pos + dataSize);
         pos += dataSize;
         const bool designated = flag != 0 && i == index;
         if (mode == UnpackMode::kInstall && designated) {
@@ -94,41 +96,35 @@ Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::str
     return expected;
 }
 
+// The scratch tree, made once per process and removed when it exits.
 struct Scratch {
-    std::string root;
-    std::string work;
-    std::string destination;
-    std::string archive;
+    Scratch() {
+        makeDirectory(work);
+        writeBytes(root + "/sentinel.txt", toBytes(kSentinelText));
+        writeBytes(work + "/sentinel.txt", toBytes(kSentinelText));
+    }
+    ScopedTempDir dir{"vemfuzz-unpack"};
+    std::string root = dir.path();
+    std::string work = root + "/work";
+    std::string destination = work + "/dest";
+    std::string archive = work + "/vem2.tmp";
 };
 
 const Scratch& places() {
-    static const Scratch instance = [] {
-        Scratch s;
-        s.root = scratch::makeRoot("unpack");
-        s.work = s.root + "/work";
-        s.destination = s.work + "/dest";
-        s.archive = s.work + "/vem2.tmp";
-        scratch::makeDirectory(s.work);
-        const uint8_t* text = reinterpret_cast<const uint8_t*>(kSentinelText);
-        scratch::writeFile(s.root + "/sentinel.txt", text, strlen(kSentinelText));
-        scratch::writeFile(s.work + "/sentinel.txt", text, strlen(kSentinelText));
-        return s;
-    }();
+    static const Scratch instance;
     return instance;
 }
 
 void checkSentinel(const std::string& path) {
-    bool found = false;
-    const scratch::Bytes bytes = scratch::readFile(path, &found);
-    if (!found || std::string(bytes.begin(), bytes.end()) != kSentinelText) {
+    if (!fileExists(path) || readBytes(path) != toBytes(kSentinelText)) {
         scratch::fail("a sentinel beside the destination changed", path);
     }
 }
 
 void unpackOnce(const uint8_t* data, size_t size, UnpackMode mode) {
     const Scratch& s = places();
-    scratch::makeDirectory(s.destination);
-    scratch::writeFile(s.archive, data, size);
+    makeDirectory(s.destination);
+    writeBytes(s.archive, Bytes(data, data + size));
     const Expected expected = model(data, size, mode, s.destination);
 
     char launchPath[kPathBufferSize];
@@ -149,13 +145,13 @@ void unpackOnce(const uint8_t* data, size_t size, UnpackMode mode) {
         std::string(launchPath) != expected.launchPath) {
         scratch::fail("launch path differs", modeName);
     }
-    if (scratch::exists(s.archive) == (result == kExitSuccess)) {
+    if (fileExists(s.archive) == (result == kExitSuccess)) {
         scratch::fail("the archive must be deleted exactly on success", modeName);
     }
 
     // Nothing new outside the destination, nothing but files inside it.
-    std::map<std::string, scratch::Bytes> written;
-    for (const std::string& path : scratch::listTree(s.root)) {
+    std::map<std::string, Bytes> written;
+    for (const std::string& path : listTree(s.root)) {
         if (path == "work/" || path == "work/dest/" || path == "work/vem2.tmp" ||
             path == "sentinel.txt" || path == "work/sentinel.txt") {
             continue;
@@ -165,8 +161,7 @@ void unpackOnce(const uint8_t* data, size_t size, UnpackMode mode) {
             path.find('/', inside.size()) != std::string::npos) {
             scratch::fail("something appeared outside the destination", path);
         }
-        bool found = false;
-        written[path.substr(inside.size())] = scratch::readFile(s.root + "/" + path, &found);
+        written[path.substr(inside.size())] = readBytes(s.root + "/" + path);
     }
     checkSentinel(s.root + "/sentinel.txt");
     checkSentinel(s.work + "/sentinel.txt");
@@ -174,8 +169,8 @@ void unpackOnce(const uint8_t* data, size_t size, UnpackMode mode) {
         scratch::fail("the files written differ from the format's reading", modeName);
     }
 
-    scratch::removeTree(s.destination);
-    scratch::removeTree(s.archive);
+    removeTree(s.destination);
+    removeTree(s.archive);
 }
 
 } // namespace

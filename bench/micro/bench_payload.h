@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/lzma_alone_header.h"
+#include "format/lzma_alone_header.h"
 
 struct BenchEntry {
     std::string name;

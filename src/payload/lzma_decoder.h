@@ -4,7 +4,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "payload/lzma_alone_header.h"
+#include "format/lzma_alone_header.h"
 
 // Decodes `input` into `output`, stopping when `outputSize` bytes have been
 // produced or at the stream's end marker, whichever comes first. Returns the

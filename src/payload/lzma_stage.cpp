@@ -2,7 +2,7 @@
 
 #include <stdint.h>
 
-#include "payload/lzma_alone_header.h"
+#include "format/lzma_alone_header.h"
 #include "payload/lzma_decoder.h"
 #include "payload/read_exact.h"
 #include "platform/platform.h"

@@ -4,7 +4,7 @@
 
 #include "common/bounded_text.h"
 #include "common/little_endian.h"
-#include "payload/entry_name.h"
+#include "format/entry_name.h"
 #include "payload/read_exact.h"
 #include "platform/platform.h"
 

@@ -1,14 +1,11 @@
-// The package archive: a "HEN" header and named files stored one after
-// another, all integers 32-bit little-endian.
+// Unpacks the package archive (format/package_format.h).
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
 #include "common/exit_code.h"
-
-constexpr size_t kPackageHeaderSize = 15;
-constexpr unsigned char kPackageMagic[3] = {'H', 'E', 'N'};
+#include "format/package_format.h"
 
 struct PackageHeader {
     unsigned char magic[3];
@@ -19,7 +16,7 @@ struct PackageHeader {
 
 struct PackageEntry {
     uint32_t nameLength;
-    char name[260];
+    char name[kEntryNameBufferSize];
     uint32_t dataSize;
 };
 

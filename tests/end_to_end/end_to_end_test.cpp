@@ -1,52 +1,25 @@
 // The built stub, run as a user runs it, with its demo payload.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
+#include "process.h"
 #include "temp_dir.h"
-
-extern char** environ;
 
 namespace {
 
 class EndToEndTest : public testing::Test {
   protected:
-    void SetUp() override {
-        mkdir(temp().c_str(), 0755);
-        env = {"TMPDIR=" + temp(), "HOME=" + dir.path(), "XDG_DATA_HOME=" + (dir / "data"),
-               "XDG_DESKTOP_DIR=" + (dir / "Desktop"), "PATH=/usr/bin:/bin"};
-        mkdir((dir / "Desktop").c_str(), 0755);
-    }
-
     // Runs the stub with these arguments and returns its exit code.
     int run(const std::vector<std::string>& arguments) {
-        std::vector<std::string> all = {VEMSETUP_STUB};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        pid_t child = 0;
-        if (posix_spawn(&child, VEMSETUP_STUB, nullptr, nullptr, argv.data(), envp.data()) != 0) {
-            return -1;
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::vector<std::string> argv = {VEMSETUP_STUB};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return runProcess(argv, &env, "", "").exitCode;
     }
 
     std::string temp() const { return dir / "temp"; }
@@ -60,14 +33,12 @@ class EndToEndTest : public testing::Test {
     }
 
     static std::string readText(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        const Bytes bytes = readBytes(path);
+        return std::string(bytes.begin(), bytes.end());
     }
 
     ScopedTempDir dir;
-    std::vector<std::string> env;
+    std::vector<std::string> env = runEnvironment(dir.path());
 };
 
 TEST_F(EndToEndTest, NoArgumentsExtractsAndStartsEntryZero) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "payload/entry_name.h"
+#include "format/entry_name.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 #include "app/run_main.h"
 #include "fake_platform.h"
+#include "payloads.h"
 #include "platform/platform.h"
-#include "temp_dir.h"
 
 namespace {
 
@@ -75,12 +76,6 @@ TEST_F(RunMainTest, InstallWritesAllButTheDesignatedEntry) {
     EXPECT_TRUE(fake::callsWithDetail("createProcess").empty());
 }
 
-TEST_F(RunMainTest, InstallIntoExistingDirectoryCreatesNothingForIt) {
-    mkdir(target().c_str(), 0755);
-    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitSuccess);
-    EXPECT_EQ(fake::countCalls("createDirectory"), 0);
-}
-
 TEST_F(RunMainTest, TargetThatCannotBeCreatedIsExitThreeBeforeAnyTemporaryFile) {
     EXPECT_EQ(runMain("\"Q:\\Apps\" /d"), kExitTargetDirectory);
     EXPECT_EQ(runMain(("\"" + std::string(300, 'a') + "\"").c_str()), kExitTargetDirectory);
@@ -92,7 +87,6 @@ TEST_F(RunMainTest, TargetThatCannotBeCreatedIsExitThreeBeforeAnyTemporaryFile) 
     EXPECT_EQ(runMain(("\"" + base + std::string(243 - base.size(), 'x') + "\\\"").c_str()),
               kExitTargetDirectory);
     EXPECT_TRUE(tempFiles().empty());
-    EXPECT_EQ(fake::countCalls("getTempPath"), 0);
     EXPECT_EQ(runMain(("\"" + base + std::string(242 - base.size(), 'x') + "\"").c_str()),
               kExitSuccess);
 }
@@ -163,10 +157,33 @@ TEST_F(RunMainTest, EntryThatCannotBeWrittenIsExitFourteen) {
     EXPECT_TRUE(fake::callsWithDetail("createProcess").empty());
 }
 
-TEST_F(RunMainTest, WorkDirectoryThisRunDidNotMakeIsNotUsed) {
-    fake::failCall("createDirectory");
+// Someone who sees the reserving file disappear could make a directory of
+// that name (with a link in it, say) before the run does. The run then
+// finds the name taken and unpacks nothing into it.
+TEST_F(RunMainTest, WorkDirectoryTakenBetweenDeleteAndCreateIsNotUsed) {
+    writeBytes(dir / "victim.txt", toBytes("victim"));
+    // The second deletion is the work directory's reserving file; it is the
+    // empty "vem" file in the temporary directory at that moment.
+    std::string reserved;
+    fake::onCall("deleteFile", 2, [&] {
+        for (const std::string& name : tempFiles()) {
+            if (readBytes(temp() + "/" + name).empty()) {
+                reserved = temp() + "/" + name;
+            }
+        }
+    });
+    fake::onCall("createDirectory", 1, [&] {
+        ASSERT_FALSE(reserved.empty());
+        ASSERT_FALSE(fileExists(reserved)) << "the reserving file is already gone";
+        ASSERT_EQ(mkdir(reserved.c_str(), 0777), 0);
+        ASSERT_EQ(symlink((dir / "victim.txt").c_str(), (reserved + "/Setup.exe").c_str()), 0);
+    });
+
     EXPECT_EQ(runMain(""), kExitEntryOutput);
-    EXPECT_EQ(fake::countCalls("openStream"), 2) << "the archive is never opened for unpacking";
+    EXPECT_EQ(readBytes(dir / "victim.txt"), toBytes("victim"));
+    EXPECT_EQ(listDirectory(reserved), std::vector<std::string>{"Setup.exe"})
+        << "the other party's directory holds only what they put there";
+    EXPECT_TRUE(fake::callsWithDetail("createProcess").empty());
 }
 
 TEST_F(RunMainTest, NothingDesignatedUnpacksAndStartsNothing) {

@@ -1,23 +1,19 @@
 // Writing and strict reading of the package archive.
 #include "archive.h"
 #include "error.h"
-#include "tool_test_support.h"
+#include "payloads.h"
 
 #include <gtest/gtest.h>
 
 namespace vempack {
 namespace {
 
-using vempack_test::noiseBytes;
-using vempack_test::textBytes;
-
 Package samplePackage() {
     Package package;
     package.designationFlag = 1;
     package.designatedIndex = 1;
-    package.entries = {{"Setup.exe", noiseBytes(3000, 1)},
-                       {"Readme.txt", textBytes("read me\r\n")},
-                       {"empty", {}}};
+    package.entries = {
+        {"Setup.exe", noiseBytes(3000, 1)}, {"Readme.txt", toBytes("read me\r\n")}, {"empty", {}}};
     return package;
 }
 
@@ -35,7 +31,7 @@ TEST(WriteArchive, LaysOutHeaderAndRecordsLittleEndian) {
     Package package;
     package.designationFlag = 1;
     package.designatedIndex = 0;
-    package.entries = {{"a", textBytes("xy")}};
+    package.entries = {{"a", toBytes("xy")}};
     const Bytes expected = {'H', 'E', 'N', 1, 0, 0, 0,   1, 0, 0, 0, 0,   0,
                             0,   0,   1,   0, 0, 0, 'a', 2, 0, 0, 0, 'x', 'y'};
     EXPECT_EQ(writeArchive(package), expected);
@@ -77,7 +73,7 @@ TEST(ReadArchive, RefusesMalformedHeaders) {
     archive.push_back(0);
     expectRefused(archive, "1 bytes follow the last entry");
 
-    expectRefused(textBytes("HEM"), "does not begin with \"HEN\"");
+    expectRefused(toBytes("HEM"), "does not begin with \"HEN\"");
     expectRefused({'H', 'E', 'N', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0}, "negative");
     // A count that the data cannot hold is refused before anything is reserved.
     expectRefused({'H', 'E', 'N', 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0, 0, 0, 0, 0},

@@ -2,7 +2,7 @@
 // against liblzma's own decoders rather than the packer's.
 #include "error.h"
 #include "lzma_codec.h"
-#include "tool_test_support.h"
+#include "payloads.h"
 
 #include <gtest/gtest.h>
 #include <lzma.h>
@@ -10,14 +10,11 @@
 namespace vempack {
 namespace {
 
-using vempack_test::noiseBytes;
-using vempack_test::textBytes;
-
 // Half text, half noise: compressible, yet larger than one coder buffer.
 Bytes sampleData() {
     Bytes data;
     for (int i = 0; i < 4000; ++i) {
-        const Bytes line = textBytes("line " + std::to_string(i) + " of the sample\n");
+        const Bytes line = toBytes("line " + std::to_string(i) + " of the sample\n");
         data.insert(data.end(), line.begin(), line.end());
     }
     const Bytes noise = noiseBytes(100000, 7);
@@ -52,15 +49,15 @@ TEST(CompressAlone, WritesTheHeaderWithStatedSize) {
     ASSERT_GT(file.size(), kAloneHeaderSize);
     const Bytes header(file.begin(), file.begin() + kAloneHeaderSize);
     Bytes expected = {0x5D, 0x00, 0x00, 0x80, 0x00};
-    appendLe(expected, data.size(), 8);
+    appendLe32(expected, static_cast<std::uint32_t>(data.size()));
+    appendLe32(expected, 0);
     EXPECT_EQ(header, expected);
 
     LzmaSettings settings;
     settings.properties = {0, 2, 4};
     settings.dictionarySize = 1u << 16;
     const Bytes custom = compressAlone(data, settings);
-    EXPECT_EQ(custom[0], (4 * 5 + 2) * 9 + 0);
-    EXPECT_EQ(loadLe32(&custom[1]), 1u << 16);
+    EXPECT_EQ(readLe32(&custom[kLzmaDictionarySizeOffset]), 1u << 16);
     EXPECT_EQ(decompressAlone(custom).data, data);
 }
 
@@ -95,7 +92,7 @@ TEST(CompressAlone, EndMarkerStreamEndsByItsMarker) {
     LzmaSettings settings;
     settings.endMarker = true;
     const Bytes file = compressAlone(data, settings);
-    EXPECT_EQ(loadLe(&file[5], 8), data.size());
+    EXPECT_EQ(uncompressedSize(parseAloneHeader(file)), data.size());
 
     // Plain LZMA1 knows no size: only the marker can end the stream.
     Bytes out;
@@ -105,7 +102,7 @@ TEST(CompressAlone, EndMarkerStreamEndsByItsMarker) {
 
     settings.unknownSize = true;
     const Bytes unsized = compressAlone(data, settings);
-    EXPECT_EQ(loadLe(&unsized[5], 8), kUnknownSize);
+    EXPECT_EQ(uncompressedSize(parseAloneHeader(unsized)), kUnknownSize);
     EXPECT_EQ(decompressAlone(unsized).data, data);
 
     settings.endMarker = false;
@@ -113,8 +110,8 @@ TEST(CompressAlone, EndMarkerStreamEndsByItsMarker) {
 }
 
 TEST(DecompressAlone, RefusesBadHeaders) {
-    const Bytes good = compressAlone(textBytes("payload"), LzmaSettings());
-    EXPECT_EQ(decompressAlone(good).data, textBytes("payload"));
+    const Bytes good = compressAlone(toBytes("payload"), LzmaSettings());
+    EXPECT_EQ(decompressAlone(good).data, toBytes("payload"));
     EXPECT_EQ(decompressAlone(good).trailingBytes, 0u);
 
     EXPECT_THROW(decompressAlone(Bytes(good.begin(), good.begin() + 12)), ToolError);

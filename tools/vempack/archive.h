@@ -1,9 +1,8 @@
-// The package archive: "HEN", entry count, designation flag and index, then
-// one record (name length, name, data size, data) per entry; all integers are
-// 32-bit little-endian.
+// The package archive (format/package_format.h) as the packer holds it.
 #pragma once
 
 #include "bytes.h"
+#include "format/package_format.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +12,6 @@
 
 namespace vempack {
 
-constexpr char kPackageMagic[3] = {'H', 'E', 'N'};
-constexpr std::size_t kPackageHeaderSize = 15;
 // The stub sizes its output buffer from the low 32 bits of the .lzma header,
 // so neither an entry nor the whole archive may reach 4 GiB.
 constexpr std::uint64_t kMaxArchiveSize = 0xFFFFFFFFu;
@@ -32,7 +29,7 @@ struct Package {
 
 // Bytes one record takes in the archive.
 inline std::uint64_t recordSize(std::uint64_t nameLength, std::uint64_t dataSize) {
-    return 4 + nameLength + 4 + dataSize;
+    return kRecordFieldsSize + nameLength + dataSize;
 }
 
 // The entry the stub would start, if the header designates an existing one.

@@ -18,7 +18,7 @@ void warn(const std::string& message) {
 
 Package readPayloadFile(const std::string& path) {
     const DecodedPayload payload = decompressAlone(payloadBytes(readFile(path)));
-    if (payload.header.uncompressedSize == kUnknownSize) {
+    if (uncompressedSize(payload.header) == kUnknownSize) {
         warn("the header states no size; the stub then grows its buffer as it decodes, "
              "which costs more memory than a stated size");
     }

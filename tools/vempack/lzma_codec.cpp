@@ -118,8 +118,8 @@ Bytes compressAlone(const Bytes& data, const LzmaSettings& settings) {
         fail("cannot start the LZMA1 encoder: " + describe(init));
     }
     Bytes out;
-    appendAloneHeader(out, {encodeProperties(settings.properties), settings.dictionarySize,
-                            settings.unknownSize ? kUnknownSize : data.size()});
+    appendAloneHeader(out, makeAloneHeader(settings.properties, settings.dictionarySize,
+                                           settings.unknownSize ? kUnknownSize : data.size()));
     const DrainResult result = drain(coder, data.data(), data.size(), out, kMaxArchiveSize + 1);
     if (result.overLimit || out.size() > kMaxArchiveSize) {
         refuse("the compressed payload would be larger than " + std::to_string(kMaxArchiveSize) +
@@ -134,7 +134,7 @@ Bytes compressAlone(const Bytes& data, const LzmaSettings& settings) {
 DecodedPayload decompressAlone(const Bytes& file) {
     DecodedPayload payload;
     payload.header = parseAloneHeader(file);
-    const std::uint64_t statedSize = payload.header.uncompressedSize;
+    const std::uint64_t statedSize = uncompressedSize(payload.header);
     const bool sizeStated = statedSize != kUnknownSize;
 
     // A dictionary larger than the output is never used, so a stated size
@@ -146,7 +146,9 @@ DecodedPayload decompressAlone(const Bytes& file) {
     }
     lzma_options_lzma options{};
     options.dict_size = dictionarySize;
-    setProperties(options, decodeProperties(payload.header.propertiesByte));
+    LzmaProperties properties;
+    splitPropertiesByte(payload.header.propertiesByte, &properties); // checked by parseAloneHeader
+    setProperties(options, properties);
     options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
     lzma_set_ext_size(options, statedSize);
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};

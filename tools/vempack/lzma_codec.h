@@ -30,7 +30,7 @@ void checkSettings(const LzmaSettings& settings);
 Bytes compressAlone(const Bytes& data, const LzmaSettings& settings);
 
 struct DecodedPayload {
-    LzmaAloneHeader header;
+    LzmaAloneHeader header{};
     Bytes data;
     // Bytes after the end of the LZMA1 data; the stub ignores them.
     std::size_t trailingBytes = 0;

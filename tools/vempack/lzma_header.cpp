@@ -1,4 +1,4 @@
-// Encodes and checks the .lzma header.
+// Checks the .lzma header beyond what the stub needs to read it.
 #include "lzma_header.h"
 
 #include "archive.h"
@@ -8,22 +8,21 @@
 
 namespace vempack {
 
-std::uint8_t encodeProperties(const LzmaProperties& properties) {
-    return static_cast<std::uint8_t>((properties.pb * 5 + properties.lp) * 9 + properties.lc);
+LzmaAloneHeader makeAloneHeader(const LzmaProperties& properties, std::uint32_t dictionarySize,
+                                std::uint64_t uncompressedSize) {
+    return {joinPropertiesByte(properties), dictionarySize,
+            static_cast<std::uint32_t>(uncompressedSize),
+            static_cast<std::uint32_t>(uncompressedSize >> 32)};
 }
 
-LzmaProperties decodeProperties(std::uint8_t propertiesByte) {
-    LzmaProperties properties;
-    properties.lc = propertiesByte % 9;
-    properties.lp = (propertiesByte / 9) % 5;
-    properties.pb = propertiesByte / 45;
-    return properties;
+std::uint64_t uncompressedSize(const LzmaAloneHeader& header) {
+    return (std::uint64_t{header.uncompressedSizeHigh} << 32) | header.uncompressedSizeLow;
 }
 
 void appendAloneHeader(Bytes& out, const LzmaAloneHeader& header) {
-    out.push_back(header.propertiesByte);
-    appendLe(out, header.dictionarySize, 4);
-    appendLe(out, header.uncompressedSize, 8);
+    unsigned char bytes[kLzmaAloneHeaderSize];
+    writeLzmaAloneHeader(header, bytes);
+    out.insert(out.end(), bytes, bytes + sizeof bytes);
 }
 
 LzmaAloneHeader parseAloneHeader(const Bytes& file) {
@@ -31,24 +30,20 @@ LzmaAloneHeader parseAloneHeader(const Bytes& file) {
         fail("the file is " + std::to_string(file.size()) + " bytes long, shorter than the " +
              std::to_string(kAloneHeaderSize) + "-byte .lzma header");
     }
-    LzmaAloneHeader header;
-    header.propertiesByte = file[0];
-    header.dictionarySize = loadLe32(&file[1]);
-    header.uncompressedSize = loadLe(&file[5], 8);
-
-    if (header.propertiesByte >= kPropertiesByteLimit) {
+    const LzmaAloneHeader header = parseLzmaAloneHeader(file.data());
+    LzmaProperties properties;
+    if (!splitPropertiesByte(header.propertiesByte, &properties)) {
         char shown[8];
         std::snprintf(shown, sizeof shown, "0x%02X", header.propertiesByte);
         fail(std::string("the properties byte ") + shown + " is invalid (it must be below 0xE1)");
     }
-    const LzmaProperties properties = decodeProperties(header.propertiesByte);
     if (properties.lc + properties.lp > kMaxLcPlusLp) {
         fail("lc " + std::to_string(properties.lc) + " + lp " + std::to_string(properties.lp) +
              " is above " + std::to_string(kMaxLcPlusLp) + ", which liblzma cannot decode");
     }
-    if (header.uncompressedSize != kUnknownSize && header.uncompressedSize > kMaxArchiveSize) {
-        fail("the header's uncompressed size " + std::to_string(header.uncompressedSize) +
-             " does not fit in 32 bits");
+    const std::uint64_t size = uncompressedSize(header);
+    if (size != kUnknownSize && size > kMaxArchiveSize) {
+        fail("the header's uncompressed size " + std::to_string(size) + " does not fit in 32 bits");
     }
     return header;
 }

@@ -1,6 +1,8 @@
 // Entry name rules and helpers.
 #include "names.h"
 
+#include "format/entry_name.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <unordered_set>
@@ -9,45 +11,15 @@
 namespace vempack {
 namespace {
 
-// Characters Windows refuses in file names; '/', '\\' and ':' would also make
-// the name a path.
-constexpr char kForbiddenCharacters[] = "<>:\"/\\|?*";
-
 char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Windows opens the device, not a file, for these names with any extension.
-bool isDeviceName(const std::string& name) {
-    std::string stem = name.substr(0, name.find('.'));
-    while (!stem.empty() && stem.back() == ' ') {
-        stem.pop_back();
-    }
-    for (const char* device : {"con", "prn", "aux", "nul", "conin$", "conout$"}) {
-        if (equalsIgnoringCase(stem, device)) {
-            return true;
-        }
-    }
-    return stem.size() == 4 &&
-           (equalsIgnoringCase(stem.substr(0, 3), "com") ||
-            equalsIgnoringCase(stem.substr(0, 3), "lpt")) &&
-           stem[3] >= '1' && stem[3] <= '9';
-}
-
 } // namespace
 
+// The stub's own rule decides; the checks before it only name the problem,
+// and add what the packer asks beyond it: one plain file name (no levels)
+// that Windows stores exactly as given.
 std::string nameProblem(const std::string& name) {
     if (name.empty()) {
         return "the name is empty";
@@ -56,27 +28,21 @@ std::string nameProblem(const std::string& name) {
         return "the name is " + std::to_string(name.size()) + " bytes long; at most " +
                std::to_string(kMaxNameLength) + " are allowed";
     }
-    if (name == "." || name == "..") {
-        return "the name refers to a directory";
-    }
     for (char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == 0) {
+        if (c == '\0') {
             return "the name contains a zero byte";
         }
-        if (byte < 0x20) {
+        if (static_cast<unsigned char>(c) < 0x20) {
             return "the name contains a control character";
         }
-        for (const char* f = kForbiddenCharacters; *f != '\0'; ++f) {
-            if (c == *f) {
-                return std::string("the name contains the character '") + c + "'";
-            }
+        if (isNameSeparator(c) || isRefusedNameCharacter(static_cast<unsigned char>(c))) {
+            return std::string("the name contains the character '") + c + "'";
         }
     }
     if (name.back() == '.' || name.back() == ' ') {
         return "the name ends in a dot or space, which Windows strips";
     }
-    if (isDeviceName(name)) {
+    if (!isSafeEntryName(name.c_str())) {
         return "the name is a Windows device name";
     }
     return std::string();

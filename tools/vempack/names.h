@@ -2,6 +2,8 @@
 // line argument becomes a stored name.
 #pragma once
 
+#include "format/package_format.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -9,13 +11,11 @@
 
 namespace vempack {
 
-// The setup stub reads a name into a 260-byte buffer and uses it as a
-// zero-terminated string.
-constexpr std::size_t kMaxNameLength = 259;
+constexpr std::size_t kMaxNameLength = kEntryNameBufferSize - 1;
 
 // Why `name` cannot be an entry name, or an empty string when it can. A good
-// name is one plain Windows file name: it cannot leave the destination
-// directory, name a device, or be altered by the file system.
+// name passes the stub's own check (format/entry_name.h) and is one plain
+// Windows file name: no levels, nothing the file system would alter.
 std::string nameProblem(const std::string& name);
 
 // Index of the first name that repeats an earlier one, ignoring ASCII case

@@ -1,4 +1,6 @@
-// Decides whether an archive entry's name stays inside the destination.
+// Decides whether an archive entry's name stays inside the destination. The
+// stub applies this rule to every entry it writes; the packer applies it,
+// and rules of its own, to every name it stores.
 #pragma once
 
 // False for a name that is empty, absolute, drive-qualified, climbs with
@@ -7,3 +9,10 @@
 // levels ("docs\a.txt") are accepted; both '\' and '/' separate levels,
 // because Windows treats them alike.
 bool isSafeEntryName(const char* name);
+
+// '\' or '/'.
+bool isNameSeparator(char c);
+
+// Control characters and the characters Windows refuses in a file name,
+// separators aside.
+bool isRefusedNameCharacter(unsigned char c);

@@ -1,4 +1,4 @@
-#include "payload/entry_name.h"
+#include "format/entry_name.h"
 
 #include <stddef.h>
 
@@ -96,4 +96,12 @@ bool isSafeEntryName(const char* name) {
         }
         start = i + 1;
     }
+}
+
+bool isNameSeparator(char c) {
+    return isSeparator(c);
+}
+
+bool isRefusedNameCharacter(unsigned char c) {
+    return isRefusedCharacter(c);
 }
