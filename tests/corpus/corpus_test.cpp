@@ -17,9 +17,11 @@
 namespace {
 
 // Far below any size a corpus file claims, far above what a run needs (a
-// few MiB; AddressSanitizer adds its own share).
+// few MiB). AddressSanitizer writes the shadow of every block it hands out,
+// so there a claimed block that is never touched costs an eighth of its
+// size: the native build measures, the sanitized one does not.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr long kPeakLimitKiB = 256 * 1024;
+constexpr long kPeakLimitKiB = 0;
 #else
 constexpr long kPeakLimitKiB = 32 * 1024;
 #endif
@@ -106,7 +108,9 @@ TEST_P(CorpusTest, EndsWithItsVerdictAndWritesOnlyInsideTheDestination) {
         const ProcessResult result = runProcess({CORPUS_RUNNER, payload, tail}, &env,
                                                 dir / "runner.log", dir / "runner.log");
         EXPECT_EQ(result.exitCode, file.expected) << mode;
-        EXPECT_LT(result.peakKiB, kPeakLimitKiB) << mode;
+        if (kPeakLimitKiB != 0) {
+            EXPECT_LT(result.peakKiB, kPeakLimitKiB) << mode;
+        }
         for (const std::string& path : listTree(root)) {
             EXPECT_TRUE(mayExist(path)) << mode << ": " << path << " is outside the destination";
         }

@@ -73,57 +73,35 @@ TEST_F(RegistryAccessTest, ReadingUnderAMissingKeyCreatesItEmpty) {
     platform::regCloseKey(key);
 }
 
-TEST_F(RegistryAccessTest, TextValues) {
-    store("Software\\Test", "text", platform::kRegSz, toBytes(std::string("hello\0", 6)));
-    ASSERT_TRUE(read("Software\\Test", "text"));
-    EXPECT_STREQ(out, "hello");
-
-    store("Software\\Test", "empty", platform::kRegSz, toBytes(std::string("\0", 1)));
-    ASSERT_TRUE(read("Software\\Test", "empty"));
-    EXPECT_STREQ(out, "fallback");
-
-    store("Software\\Test", "expand", platform::kRegExpandSz,
-          toBytes(std::string("%SystemRoot%\\x\0", 15)));
-    ASSERT_TRUE(read("Software\\Test", "expand"));
-    EXPECT_STREQ(out, "%SystemRoot%\\x");
-}
-
-TEST_F(RegistryAccessTest, TextsAreCutWithinTheStoredDataAndTheBuffer) {
-    store("Software\\Test", "long", platform::kRegSz, Bytes(600, 'L'));
-    ASSERT_TRUE(read("Software\\Test", "long"));
-    EXPECT_EQ(std::string(out), std::string(259, 'L'));
-
-    store("Software\\Test", "unterminated", platform::kRegSz, toBytes("abc"));
-    ASSERT_TRUE(read("Software\\Test", "unterminated"));
-    EXPECT_STREQ(out, "abc");
-}
-
-TEST_F(RegistryAccessTest, DwordValues) {
-    store("Software\\Test", "answer", platform::kRegDword, {42, 0, 0, 0});
-    ASSERT_TRUE(read("Software\\Test", "answer"));
-    EXPECT_STREQ(out, "42");
-    store("Software\\Test", "minus", platform::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF});
-    ASSERT_TRUE(read("Software\\Test", "minus"));
-    EXPECT_STREQ(out, "-1");
-    store("Software\\Test", "lowest", platform::kRegDword, {0, 0, 0, 0x80});
-    ASSERT_TRUE(read("Software\\Test", "lowest"));
-    EXPECT_STREQ(out, "-2147483648");
-    // Data of the wrong length is read within its bytes.
-    store("Software\\Test", "short", platform::kRegDword, {7});
-    ASSERT_TRUE(read("Software\\Test", "short"));
-    EXPECT_STREQ(out, "7");
-    store("Software\\Test", "long", platform::kRegDword, {1, 0, 0, 0, 9, 9});
-    ASSERT_TRUE(read("Software\\Test", "long"));
-    EXPECT_STREQ(out, "1");
-}
-
-TEST_F(RegistryAccessTest, OtherTypesGiveTheFallback) {
-    store("Software\\Test", "binary", platform::kRegBinary, {1, 2, 3});
-    ASSERT_TRUE(read("Software\\Test", "binary"));
-    EXPECT_STREQ(out, "fallback");
-    store("Software\\Test", "multi", platform::kRegMultiSz, toBytes(std::string("a\0b\0\0", 5)));
-    ASSERT_TRUE(read("Software\\Test", "multi"));
-    EXPECT_STREQ(out, "fallback");
+// Texts are cut within the stored data and the buffer; a dword of the wrong
+// length is read within its bytes; other types give the fallback.
+TEST_F(RegistryAccessTest, ReadsTextsAndDwords) {
+    struct Case {
+        const char* name;
+        uint32_t type;
+        Bytes data;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"text", platform::kRegSz, toBytes(std::string("hello\0", 6)), "hello"},
+        {"empty", platform::kRegSz, {0}, "fallback"},
+        {"expand", platform::kRegExpandSz, toBytes(std::string("%SystemRoot%\\x\0", 15)),
+         "%SystemRoot%\\x"},
+        {"unterminated", platform::kRegSz, toBytes("abc"), "abc"},
+        {"long", platform::kRegSz, Bytes(600, 'L'), std::string(259, 'L')},
+        {"answer", platform::kRegDword, {42, 0, 0, 0}, "42"},
+        {"minus", platform::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}, "-1"},
+        {"lowest", platform::kRegDword, {0, 0, 0, 0x80}, "-2147483648"},
+        {"short", platform::kRegDword, {7}, "7"},
+        {"six", platform::kRegDword, {1, 0, 0, 0, 9, 9}, "1"},
+        {"binary", platform::kRegBinary, {1, 2, 3}, "fallback"},
+        {"multi", platform::kRegMultiSz, toBytes(std::string("a\0b\0\0", 5)), "fallback"},
+    };
+    for (const Case& c : cases) {
+        store("Software\\Test", c.name, c.type, c.data);
+        ASSERT_TRUE(read("Software\\Test", c.name)) << c.name;
+        EXPECT_EQ(std::string(out), c.expected) << c.name;
+    }
 }
 
 TEST_F(RegistryAccessTest, EmptySubKeyQueriesTheRoot) {

@@ -141,22 +141,6 @@ TEST_F(RunMainTest, ArchiveThatCannotBeOpenedIsExitEight) {
     EXPECT_EQ(runMain(""), kExitArchiveOpen);
 }
 
-TEST_F(RunMainTest, PayloadThatIsNoArchiveIsExitNine) {
-    fake::setResource(toBytes("this is not an lzma stream at all"));
-    EXPECT_EQ(runMain(""), kExitArchiveCorrupt);
-    fake::setResource(makeLzma(toBytes("HEX and more")));
-    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitArchiveCorrupt);
-    EXPECT_TRUE(listDirectory(target()).empty());
-    fake::setResource({});
-    EXPECT_EQ(runMain(""), kExitArchiveCorrupt) << "no resource at all";
-}
-
-TEST_F(RunMainTest, EntryThatCannotBeWrittenIsExitFourteen) {
-    fake::setResource(makeLzma(makeArchive({{"a.txt", "x"}, {"", "y"}})));
-    EXPECT_EQ(runMain(""), kExitEntryOutput);
-    EXPECT_TRUE(fake::callsWithDetail("createProcess").empty());
-}
-
 // Someone who sees the reserving file disappear could make a directory of
 // that name (with a link in it, say) before the run does. The run then
 // finds the name taken and unpacks nothing into it.
