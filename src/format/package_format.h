@@ -9,11 +9,6 @@
 constexpr unsigned char kPackageMagic[3] = {'H', 'E', 'N'};
 constexpr size_t kPackageHeaderSize = 15;
 
-// Where the header fields lie.
-constexpr size_t kEntryCountOffset = 3;
-constexpr size_t kDesignationFlagOffset = 7;
-constexpr size_t kDesignatedIndexOffset = 11;
-
 // A record's two length fields, around the name.
 constexpr size_t kRecordFieldsSize = 8;
 

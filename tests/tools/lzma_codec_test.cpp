@@ -25,7 +25,7 @@ Bytes sampleData() {
 // Decodes raw LZMA1 data after the header with `filter` and `options`.
 lzma_ret rawDecode(const Bytes& file, lzma_vli filter, lzma_options_lzma options, Bytes& out) {
     const lzma_filter filters[] = {{filter, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-    std::size_t inPos = kAloneHeaderSize;
+    std::size_t inPos = kLzmaAloneHeaderSize;
     std::size_t outPos = 0;
     out.assign(file.size() * 4 + 1000000, 0);
     const lzma_ret ret = lzma_raw_buffer_decode(filters, nullptr, file.data(), &inPos, file.size(),
@@ -46,8 +46,8 @@ lzma_options_lzma decoderOptions(std::uint32_t lc, std::uint32_t lp, std::uint32
 TEST(CompressAlone, WritesTheHeaderWithStatedSize) {
     const Bytes data = sampleData();
     const Bytes file = compressAlone(data, LzmaSettings());
-    ASSERT_GT(file.size(), kAloneHeaderSize);
-    const Bytes header(file.begin(), file.begin() + kAloneHeaderSize);
+    ASSERT_GT(file.size(), kLzmaAloneHeaderSize);
+    const Bytes header(file.begin(), file.begin() + kLzmaAloneHeaderSize);
     Bytes expected = {0x5D, 0x00, 0x00, 0x80, 0x00};
     appendLe32(expected, static_cast<std::uint32_t>(data.size()));
     appendLe32(expected, 0);
@@ -129,7 +129,7 @@ TEST(DecompressAlone, RefusesDataThatDoesNotMatchTheStatedSize) {
     const Bytes data = sampleData();
     const Bytes file = compressAlone(data, LzmaSettings());
     for (const std::size_t keep :
-         {kAloneHeaderSize, kAloneHeaderSize + 10, file.size() / 2, file.size() - 1}) {
+         {kLzmaAloneHeaderSize, kLzmaAloneHeaderSize + 10, file.size() / 2, file.size() - 1}) {
         EXPECT_THROW(decompressAlone(Bytes(file.begin(), file.begin() + keep)), ToolError) << keep;
     }
     // An end marker before the stated size.

@@ -159,8 +159,8 @@ DecodedPayload decompressAlone(const Bytes& file) {
         fail("cannot start the LZMA1 decoder: " + describe(init));
     }
     const DrainResult result =
-        drain(coder, file.data() + kAloneHeaderSize, file.size() - kAloneHeaderSize, payload.data,
-              kMaxArchiveSize + 1);
+        drain(coder, file.data() + kLzmaAloneHeaderSize, file.size() - kLzmaAloneHeaderSize,
+              payload.data, kMaxArchiveSize + 1);
     if (result.overLimit || payload.data.size() > kMaxArchiveSize) {
         fail("the decoded data is larger than " + std::to_string(kMaxArchiveSize) + " bytes");
     }

@@ -26,9 +26,9 @@ void appendAloneHeader(Bytes& out, const LzmaAloneHeader& header) {
 }
 
 LzmaAloneHeader parseAloneHeader(const Bytes& file) {
-    if (file.size() < kAloneHeaderSize) {
+    if (file.size() < kLzmaAloneHeaderSize) {
         fail("the file is " + std::to_string(file.size()) + " bytes long, shorter than the " +
-             std::to_string(kAloneHeaderSize) + "-byte .lzma header");
+             std::to_string(kLzmaAloneHeaderSize) + "-byte .lzma header");
     }
     const LzmaAloneHeader header = parseLzmaAloneHeader(file.data());
     LzmaProperties properties;

@@ -12,7 +12,6 @@ namespace vempack {
 using ::LzmaAloneHeader;
 using ::LzmaProperties;
 
-constexpr std::size_t kAloneHeaderSize = kLzmaAloneHeaderSize;
 // All eight size bytes 0xFF: the size is not stated and an end marker ends
 // the data.
 constexpr std::uint64_t kUnknownSize = UINT64_MAX;
