@@ -19,38 +19,13 @@ TEST(NameProblem, AcceptsPlainWindowsFileNames) {
     }
 }
 
-TEST(NameProblem, RefusesNamesThatLeaveTheDirectoryOrMisbehaveOnWindows) {
-    const std::string refused[] = {"",
-                                   ".",
-                                   "..",
-                                   "../x",
-                                   "a/b",
-                                   "a\\b",
-                                   "C:x",
-                                   "\\\\srv\\x",
-                                   "/etc/passwd",
-                                   "x.",
-                                   "x ",
-                                   "a<b",
-                                   "a|b",
-                                   "a?b",
-                                   "a*b",
-                                   "a\"b",
-                                   "a\tb",
-                                   std::string("a\0b", 3),
-                                   "CON",
-                                   "con",
-                                   "Con.txt",
-                                   "PRN.log",
-                                   "AUX",
-                                   "NUL.tar.gz",
-                                   "COM1",
-                                   "com9.bin",
-                                   "LPT1",
-                                   "lpt5.txt",
-                                   "CONIN$",
-                                   "CON .txt",
-                                   std::string(kMaxNameLength + 1, 'x')};
+// The stub's own rule (tested with the stub) and the packer's extras: one
+// level only, nothing Windows would strip, a length the stub can hold.
+TEST(NameProblem, RefusesWhatTheStubRefusesAndMore) {
+    const std::string refused[] = {
+        "",    ".",        "..",       "a/b",  "a\\b",
+        "x.",  "x ",       "C:x",      "a\tb", std::string("a\0b", 3),
+        "CON", "lpt5.txt", "CON .txt", "a|b",  std::string(kMaxNameLength + 1, 'x')};
     for (const std::string& name : refused) {
         EXPECT_NE(nameProblem(name), "") << displayName(name);
     }
