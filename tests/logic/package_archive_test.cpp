@@ -85,7 +85,7 @@ TEST_F(UnpackTest, MissingArchiveCannotBeOpened) {
 TEST_F(UnpackTest, RecordsCutShortAreCorruptAndNotWritten) {
     const Bytes whole = makeArchive({{"a.txt", "first"}, {"b.txt", "second entry"}}, 0, -1);
     // Every cut inside the second record: its length, name, size or data.
-    const size_t secondRecord = 15 + 4 + 5 + 4 + 5;
+    const size_t secondRecord = kPackageHeaderSize + kRecordFieldsSize + 5 + 5;
     for (size_t cut = secondRecord + 1; cut < whole.size(); ++cut) {
         EXPECT_EQ(unpack(Bytes(whole.begin(), whole.begin() + cut), UnpackMode::kInstall),
                   kExitArchiveCorrupt)

@@ -118,10 +118,10 @@ TEST(DecompressAlone, RefusesBadHeaders) {
     Bytes patched = good;
     patched[0] = 225;
     EXPECT_THROW(decompressAlone(patched), ToolError);
-    patched[0] = (0 * 5 + 1) * 9 + 4; // lc 4 + lp 1
+    patched[0] = joinPropertiesByte({4, 1, 0});
     EXPECT_THROW(decompressAlone(patched), ToolError);
     patched = good;
-    patched[9] = 1; // a size of 2^32 and more
+    patched[kLzmaUncompressedSizeOffset + 4] = 1; // a size of 2^32 and more
     EXPECT_THROW(decompressAlone(patched), ToolError);
 }
 
@@ -136,7 +136,8 @@ TEST(DecompressAlone, RefusesDataThatDoesNotMatchTheStatedSize) {
     LzmaSettings settings;
     settings.endMarker = true;
     Bytes early = compressAlone(data, settings);
-    early[5] = static_cast<std::uint8_t>(early[5] + 1);
+    early[kLzmaUncompressedSizeOffset] =
+        static_cast<std::uint8_t>(early[kLzmaUncompressedSizeOffset] + 1);
     EXPECT_THROW(decompressAlone(early), ToolError);
 }
 
