@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <regex>
 
 #include "payloads.h"
 #include "process.h"
@@ -37,18 +38,11 @@ void PrintTo(const CorpusFile& file, std::ostream* out) {
 }
 
 int verdict(const std::string& name) {
+    std::smatch match;
     if (name.rfind("good-", 0) == 0) {
         return 1;
     }
-    int code = 0;
-    size_t i = 4;
-    if (name.rfind("bad-", 0) != 0 || i >= name.size() || !isdigit(name[i])) {
-        return -1;
-    }
-    for (; i < name.size() && isdigit(name[i]); ++i) {
-        code = code * 10 + (name[i] - '0');
-    }
-    return i < name.size() && name[i] == '-' ? code : -1;
+    return std::regex_match(name, match, std::regex("bad-([0-9]+)-.+")) ? std::stoi(match[1]) : -1;
 }
 
 std::vector<CorpusFile> corpusFiles() {
