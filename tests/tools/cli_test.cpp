@@ -1,7 +1,7 @@
 // The vempack program end to end, as a build or a test author runs it.
 #include "archive.h"
 #include "payloads.h"
-#include "process.h"
+#include "run_vempack.h"
 
 #include <gtest/gtest.h>
 
@@ -12,39 +12,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string text(const Bytes& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
 class VempackCli : public ::testing::Test {
   protected:
-    RunResult run(const std::vector<std::string>& args) {
-        std::vector<std::string> argv{VEMPACK_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
-        const std::string out = scratch / "vempack.stdout";
-        const std::string err = scratch / "vempack.stderr";
-        removeTree(out);
-        removeTree(err);
-        RunResult result;
-        result.status = runProcess(argv, nullptr, out, err).exitCode;
-        result.out = text(readBytes(out));
-        result.err = text(readBytes(err));
-        return result;
-    }
+    RunResult run(const std::vector<std::string>& args) { return runVempack(scratch, args); }
 
     // An archive built by `archive` with `args`, read back by the packer's reader.
     vempack::Package archiveOf(const std::vector<std::string>& args) {
-        std::vector<std::string> all{"archive", "-o", (scratch / "a.hen")};
+        std::vector<std::string> all{"archive", "-o", scratch / "a.hen"};
         all.insert(all.end(), args.begin(), args.end());
         const RunResult result = run(all);
         EXPECT_EQ(result.status, 0) << result.err;
-        return vempack::readArchive(readBytes((scratch / "a.hen")));
+        return vempack::readArchive(readBytes(scratch / "a.hen"));
     }
 
     ScopedTempDir scratch{"vempack-test"};
@@ -53,13 +31,13 @@ class VempackCli : public ::testing::Test {
 TEST_F(VempackCli, CreateListExtractRoundTrip) {
     const Bytes program = noiseBytes(70000, 3);
     const Bytes text = toBytes("Vemlo Reader\r\n");
-    writeBytes((scratch / "reader"), program);
-    writeBytes((scratch / "Readme.txt"), text);
-    writeBytes((scratch / "empty"), {});
-    const std::string payload = (scratch / "p.lzma");
+    writeBytes(scratch / "reader", program);
+    writeBytes(scratch / "Readme.txt", text);
+    writeBytes(scratch / "empty", {});
+    const std::string payload = scratch / "p.lzma";
 
-    RunResult result = run({"create", "-o", payload, "Vemlo Reader.exe=" + (scratch / "reader"),
-                            (scratch / "Readme.txt"), "Empty.dat=" + (scratch / "empty")});
+    RunResult result = run({"create", "-o", payload, "Vemlo Reader.exe=" + scratch / "reader",
+                            scratch / "Readme.txt", "Empty.dat=" + (scratch / "empty")});
     ASSERT_EQ(result.status, 0) << result.err;
 
     result = run({"list", payload});
@@ -68,7 +46,7 @@ TEST_F(VempackCli, CreateListExtractRoundTrip) {
         << result.out;
     EXPECT_NE(result.out.find("    2            0  Empty.dat\n"), std::string::npos);
 
-    const std::string out = (scratch / "out/nested");
+    const std::string out = scratch / "out/nested";
     result = run({"extract", payload, out});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(readBytes(out + "/Vemlo Reader.exe"), program);
@@ -78,8 +56,8 @@ TEST_F(VempackCli, CreateListExtractRoundTrip) {
 }
 
 TEST_F(VempackCli, DesignatesTheFirstEntryTheNamedOneOrNone) {
-    writeBytes((scratch / "x"), toBytes("x"));
-    const std::string x = (scratch / "x");
+    writeBytes(scratch / "x", toBytes("x"));
+    const std::string x = scratch / "x";
 
     vempack::Package package = archiveOf({"A=" + x, "B=" + x});
     EXPECT_EQ(package.designationFlag, 1u);
@@ -92,14 +70,14 @@ TEST_F(VempackCli, DesignatesTheFirstEntryTheNamedOneOrNone) {
     EXPECT_EQ(package.designationFlag, 0u);
     EXPECT_EQ(package.designatedIndex, -1);
 
-    const RunResult result = run({"archive", "-o", (scratch / "b.hen"), "--launch", "C", x});
+    const RunResult result = run({"archive", "-o", scratch / "b.hen", "--launch", "C", x});
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("no entry is stored as \"C\""), std::string::npos) << result.err;
 }
 
 TEST_F(VempackCli, RefusesBadNamesAndWritesNothing) {
-    writeBytes((scratch / "x"), toBytes("x"));
-    const std::string output = (scratch / "bad.lzma");
+    writeBytes(scratch / "x", toBytes("x"));
+    const std::string output = scratch / "bad.lzma";
     for (const std::string prefix : {"../x=", "a/b=", "CON.txt=", "=", "x.=", "AUX="}) {
         const RunResult result = run({"create", "-o", output, prefix + (scratch / "x")});
         EXPECT_EQ(result.status, 2) << prefix;
@@ -107,32 +85,32 @@ TEST_F(VempackCli, RefusesBadNamesAndWritesNothing) {
         EXPECT_FALSE(fs::exists(output)) << prefix;
     }
     const RunResult twice =
-        run({"create", "-o", output, "a.txt=" + (scratch / "x"), "A.TXT=" + (scratch / "x")});
+        run({"create", "-o", output, "a.txt=" + scratch / "x", "A.TXT=" + (scratch / "x")});
     EXPECT_EQ(twice.status, 2);
     EXPECT_NE(twice.err.find("given twice"), std::string::npos) << twice.err;
 }
 
 TEST_F(VempackCli, RefusesOversizedInputsBeforeReadingThem) {
     // Sparse files: the sizes are refused from the directory entry alone.
-    const std::string big = (scratch / "big");
+    const std::string big = scratch / "big";
     writeBytes(big, {});
     fs::resize_file(big, vempack::kMaxArchiveSize + 1);
-    RunResult result = run({"create", "-o", (scratch / "o.lzma"), big});
+    RunResult result = run({"create", "-o", scratch / "o.lzma", big});
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("the archive would be"), std::string::npos) << result.err;
 
     fs::resize_file(big, 3u << 30);
-    result = run({"create", "-o", (scratch / "o.lzma"), "A=" + big, "B=" + big});
+    result = run({"create", "-o", scratch / "o.lzma", "A=" + big, "B=" + big});
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("at most 4294967295"), std::string::npos) << result.err;
 }
 
 TEST_F(VempackCli, ExtractRefusesNamesThatLeaveTheDirectory) {
-    writeBytes((scratch / "x"), toBytes("hostile"));
-    const std::string payload = (scratch / "hostile.lzma");
-    const std::string inside = (scratch / "inside");
-    const std::string escaped = (scratch / "escaped.txt");
-    ASSERT_EQ(run({"create", "-o", payload, "--raw-name", "ok.txt=" + (scratch / "x"),
+    writeBytes(scratch / "x", toBytes("hostile"));
+    const std::string payload = scratch / "hostile.lzma";
+    const std::string inside = scratch / "inside";
+    const std::string escaped = scratch / "escaped.txt";
+    ASSERT_EQ(run({"create", "-o", payload, "--raw-name", "ok.txt=" + scratch / "x",
                    "../escaped.txt=" + (scratch / "x")})
                   .status,
               0);
@@ -148,23 +126,23 @@ TEST_F(VempackCli, ExtractRefusesNamesThatLeaveTheDirectory) {
 }
 
 TEST_F(VempackCli, ExtractDoesNotWriteThroughSymbolicLinks) {
-    writeBytes((scratch / "x"), toBytes("payload"));
-    writeBytes((scratch / "victim"), toBytes("untouched"));
-    const std::string payload = (scratch / "p.lzma");
+    writeBytes(scratch / "x", toBytes("payload"));
+    writeBytes(scratch / "victim", toBytes("untouched"));
+    const std::string payload = scratch / "p.lzma";
     ASSERT_EQ(run({"create", "-o", payload, "Readme.txt=" + (scratch / "x")}).status, 0);
-    fs::create_directory((scratch / "dir"));
-    fs::create_symlink((scratch / "victim"), (scratch / "dir/Readme.txt"));
+    fs::create_directory(scratch / "dir");
+    fs::create_symlink(scratch / "victim", scratch / "dir/Readme.txt");
 
-    const RunResult result = run({"extract", payload, (scratch / "dir")});
+    const RunResult result = run({"extract", payload, scratch / "dir"});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("symbolic link"), std::string::npos) << result.err;
-    EXPECT_EQ(readBytes((scratch / "victim")), toBytes("untouched"));
+    EXPECT_EQ(readBytes(scratch / "victim"), toBytes("untouched"));
 }
 
 TEST_F(VempackCli, TruncatedPayloadsGiveClearErrors) {
-    writeBytes((scratch / "x"), noiseBytes(5000, 9));
-    const std::string payload = (scratch / "p.lzma");
-    ASSERT_EQ(run({"create", "-o", payload, (scratch / "x")}).status, 0);
+    writeBytes(scratch / "x", noiseBytes(5000, 9));
+    const std::string payload = scratch / "p.lzma";
+    ASSERT_EQ(run({"create", "-o", payload, scratch / "x"}).status, 0);
     Bytes bytes = readBytes(payload);
     bytes.resize(bytes.size() / 2);
     writeBytes(payload, bytes);
@@ -175,12 +153,12 @@ TEST_F(VempackCli, TruncatedPayloadsGiveClearErrors) {
         << result.err;
 
     // Well compressed, but the archive inside stops in the middle of a record.
-    ASSERT_EQ(run({"archive", "-o", (scratch / "a.hen"), (scratch / "x")}).status, 0);
-    bytes = readBytes((scratch / "a.hen"));
+    ASSERT_EQ(run({"archive", "-o", scratch / "a.hen", scratch / "x"}).status, 0);
+    bytes = readBytes(scratch / "a.hen");
     bytes.resize(bytes.size() - 10);
-    writeBytes((scratch / "a.hen"), bytes);
-    ASSERT_EQ(run({"compress", "-o", payload, (scratch / "a.hen")}).status, 0);
-    result = run({"extract", payload, (scratch / "out")});
+    writeBytes(scratch / "a.hen", bytes);
+    ASSERT_EQ(run({"compress", "-o", payload, scratch / "a.hen"}).status, 0);
+    result = run({"extract", payload, scratch / "out"});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("the archive is truncated: entry 0's data"), std::string::npos)
         << result.err;

@@ -49,8 +49,7 @@ TEST(CompressAlone, WritesTheHeaderWithStatedSize) {
     ASSERT_GT(file.size(), kLzmaAloneHeaderSize);
     const Bytes header(file.begin(), file.begin() + kLzmaAloneHeaderSize);
     Bytes expected = {0x5D, 0x00, 0x00, 0x80, 0x00};
-    appendLe32(expected, static_cast<std::uint32_t>(data.size()));
-    appendLe32(expected, 0);
+    appendLe(expected, data.size(), 8);
     EXPECT_EQ(header, expected);
 
     LzmaSettings settings;

@@ -3,15 +3,21 @@
 // hostile executables read without harm.
 #include "commands.h"
 #include "error.h"
+#include "payloads.h"
 #include "pe_image.h"
 #include "pe_resources.h"
 #include "pe_test_image.h"
-#include "tool_test_support.h"
+#include "run_vempack.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 namespace vempack_test {
 namespace {
+
+namespace fs = std::filesystem;
 
 using vempack::Bytes;
 using vempack::Resource;
@@ -19,14 +25,14 @@ using vempack::Resource;
 class VempackBuild : public ::testing::Test {
   protected:
     void SetUp() override {
-        writeBytes(scratch.file("Setup.exe"), noiseBytes(3000, 5));
-        writeBytes(scratch.file("Readme.txt"), textBytes("read me\r\n"));
-        files = {scratch.file("Setup.exe"), scratch.file("Readme.txt")};
+        writeBytes(scratch / "Setup.exe", noiseBytes(3000, 5));
+        writeBytes(scratch / "Readme.txt", toBytes("read me\r\n"));
+        files = {scratch / "Setup.exe", scratch / "Readme.txt"};
     }
 
     RunResult build(const Bytes& stub, std::vector<std::string> extra = {}) {
-        writeBytes(scratch.file("stub.exe"), stub);
-        std::vector<std::string> args{"build", "-o", output(), "--stub", scratch.file("stub.exe")};
+        writeBytes(scratch / "stub.exe", stub);
+        std::vector<std::string> args{"build", "-o", output(), "--stub", scratch / "stub.exe"};
         args.insert(args.end(), extra.begin(), extra.end());
         return runVempack(scratch, args);
     }
@@ -36,13 +42,13 @@ class VempackBuild : public ::testing::Test {
         return build(stub, extra);
     }
 
-    std::string output() const { return scratch.file("setup.exe"); }
+    std::string output() const { return (scratch / "setup.exe"); }
 
     static std::vector<Resource> resourcesOf(const Bytes& image) {
         return vempack::readResources(vempack::parsePeImage(image), image);
     }
 
-    ScratchDir scratch;
+    ScopedTempDir scratch{"vempack-test"};
     std::vector<std::string> files;
 };
 
@@ -61,13 +67,12 @@ TEST_F(VempackBuild, KeepsEveryResourceAndAddsThePayload) {
         ASSERT_EQ(result.status, 0) << result.err;
         const Bytes setup = readBytes(output());
 
-        ASSERT_TRUE(
-            runVempack(scratch, std::vector<std::string>{"create", "-o", scratch.file("p.lzma"),
-                                                         files[0], files[1]})
-                .status == 0);
+        ASSERT_TRUE(runVempack(scratch, std::vector<std::string>{"create", "-o", scratch / "p.lzma",
+                                                                 files[0], files[1]})
+                        .status == 0);
         std::vector<Resource> expected = stubResources();
         expected.push_back({vempack::payloadType(), vempack::resourceId(105), 0, 0,
-                            readBytes(scratch.file("p.lzma"))});
+                            readBytes(scratch / "p.lzma")});
         const std::vector<Resource> actual = resourcesOf(setup);
         ASSERT_EQ(actual.size(), expected.size());
         for (const Resource& want : expected) {
@@ -94,8 +99,8 @@ TEST_F(VempackBuild, KeepsEveryResourceAndAddsThePayload) {
         const RunResult list = runVempack(scratch, {"list", output()});
         EXPECT_EQ(list.status, 0) << list.err;
         EXPECT_NE(list.out.find("    0 *       3000  Setup.exe\n"), std::string::npos) << list.out;
-        ASSERT_EQ(runVempack(scratch, {"extract", output(), scratch.file("out")}).status, 0);
-        EXPECT_EQ(readBytes(scratch.file("out/Readme.txt")), textBytes("read me\r\n"));
+        ASSERT_EQ(runVempack(scratch, {"extract", output(), scratch / "out"}).status, 0);
+        EXPECT_EQ(readBytes(scratch / "out/Readme.txt"), toBytes("read me\r\n"));
     }
 }
 
@@ -103,8 +108,8 @@ TEST_F(VempackBuild, ReplacesAnExistingPayloadAndTakesOneFromASetup) {
     ASSERT_EQ(buildFiles(makeTestImage()).status, 0);
     const Bytes first = readBytes(output());
     // A setup is a stub too: its payload is replaced, not doubled.
-    writeBytes(scratch.file("other"), textBytes("other"));
-    ASSERT_EQ(build(first, {scratch.file("other")}).status, 0);
+    writeBytes(scratch / "other", toBytes("other"));
+    ASSERT_EQ(build(first, {scratch / "other"}).status, 0);
     std::vector<Resource> resources = resourcesOf(readBytes(output()));
     EXPECT_EQ(std::count_if(resources.begin(), resources.end(),
                             [](const Resource& r) { return r.type == vempack::payloadType(); }),
@@ -112,8 +117,8 @@ TEST_F(VempackBuild, ReplacesAnExistingPayloadAndTakesOneFromASetup) {
     EXPECT_NE(runVempack(scratch, {"list", output()}).out.find("other"), std::string::npos);
 
     // --payload takes the payload of a .lzma file or of another setup.
-    writeBytes(scratch.file("first.exe"), first);
-    ASSERT_EQ(build(makeTestImage(), {"--payload", scratch.file("first.exe")}).status, 0);
+    writeBytes(scratch / "first.exe", first);
+    ASSERT_EQ(build(makeTestImage(), {"--payload", scratch / "first.exe"}).status, 0);
     EXPECT_EQ(readBytes(output()), first);
 }
 
@@ -122,14 +127,14 @@ TEST_F(VempackBuild, OutputDependsOnlyOnTheInputs) {
     const Bytes first = readBytes(output());
     // The same contents under the same names, from elsewhere and with other
     // times.
-    fs::create_directory(scratch.file("elsewhere"));
+    fs::create_directory(scratch / "elsewhere");
     for (const char* name : {"Readme.txt", "Setup.exe"}) {
-        fs::copy_file(scratch.file(name), scratch.file(std::string("elsewhere/") + name));
-        fs::last_write_time(scratch.file(std::string("elsewhere/") + name),
+        fs::copy_file((scratch / name), (scratch / std::string("elsewhere/") + name));
+        fs::last_write_time((scratch / std::string("elsewhere/") + name),
                             fs::file_time_type::clock::now() - std::chrono::hours(1000));
     }
-    files = {"Setup.exe=" + scratch.file("elsewhere/Setup.exe"),
-             "Readme.txt=" + scratch.file("elsewhere/Readme.txt")};
+    files = {"Setup.exe=" + scratch / "elsewhere/Setup.exe",
+             "Readme.txt=" + (scratch / "elsewhere/Readme.txt")};
     ASSERT_EQ(buildFiles(makeTestImage()).status, 0);
     EXPECT_EQ(readBytes(output()), first);
 }
@@ -138,14 +143,14 @@ TEST_F(VempackBuild, RefusesStubsItCannotRewriteSafely) {
     TestImageShape relocLast;
     relocLast.relocAfterResources = true;
     TestImageShape overlay;
-    overlay.overlay = textBytes("appended archive");
+    overlay.overlay = toBytes("appended archive");
     TestImageShape signedStub;
     signedStub.certificate = Bytes(64, 0x30);
     const struct {
         Bytes stub;
         const char* words;
     } cases[] = {
-        {textBytes("#!/bin/sh\n"), "not a PE32/PE32+ image"},
+        {toBytes("#!/bin/sh\n"), "not a PE32/PE32+ image"},
         {Bytes{'M', 'Z', 0, 0}, "not a PE32/PE32+ image"},
         {makeTestImage(relocLast), "not the last section (.reloc follows it)"},
         {makeTestImage(overlay), "16 bytes follow the image's sections (an overlay"},
@@ -169,12 +174,12 @@ TEST_F(VempackBuild, RefusesStubsItCannotRewriteSafely) {
     EXPECT_EQ(readBytes(output()), setup);
 
     // A payload that states more than the stub can decode (4 GiB - 1).
-    ASSERT_EQ(runVempack(scratch, {"create", "-o", scratch.file("big.lzma"), files[0]}).status, 0);
-    Bytes big = readBytes(scratch.file("big.lzma"));
+    ASSERT_EQ(runVempack(scratch, {"create", "-o", scratch / "big.lzma", files[0]}).status, 0);
+    Bytes big = readBytes(scratch / "big.lzma");
     storeLe(big, 5, std::uint64_t{1} << 32, 8);
-    writeBytes(scratch.file("big.lzma"), big);
+    writeBytes(scratch / "big.lzma", big);
     fs::remove(output());
-    const RunResult tooBig = build(makeTestImage(), {"--payload", scratch.file("big.lzma")});
+    const RunResult tooBig = build(makeTestImage(), {"--payload", scratch / "big.lzma"});
     EXPECT_NE(tooBig.status, 0);
     EXPECT_NE(tooBig.err.find("does not fit in 32 bits"), std::string::npos) << tooBig.err;
     EXPECT_FALSE(fs::exists(output()));
@@ -186,14 +191,14 @@ TEST_F(VempackBuild, RefusesStubsItCannotRewriteSafely) {
 }
 
 TEST_F(VempackBuild, VersionInformationAndIconReplaceTheStubs) {
-    writeBytes(scratch.file("bad.ico"), textBytes("not an icon"));
+    writeBytes(scratch / "bad.ico", toBytes("not an icon"));
     const struct {
         std::vector<std::string> args;
         const char* words;
     } refused[] = {
         {{"--version-info", "Colour=blue"}, "is not KEY=VALUE"},
         {{"--version-info", std::string("ProductName=\xC3")}, "is not UTF-8"},
-        {{"--icon", scratch.file("bad.ico")}, "--icon: not an .ico file"},
+        {{"--icon", scratch / "bad.ico"}, "--icon: not an .ico file"},
     };
     for (const auto& c : refused) {
         const RunResult result = buildFiles(makeTestImage(), c.args);
@@ -216,8 +221,8 @@ TEST_F(VempackBuild, HostileExecutablesAreRefusedNotRead) {
     // The root's first entry pointing back at the root: a loop.
     Bytes loop = setup;
     storeLe(loop, rsrc + 16 + 4, 0x80000000u, 4);
-    writeBytes(scratch.file("loop.exe"), loop);
-    RunResult result = runVempack(scratch, {"list", scratch.file("loop.exe")});
+    writeBytes(scratch / "loop.exe", loop);
+    RunResult result = runVempack(scratch, {"list", scratch / "loop.exe"});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("twice"), std::string::npos) << result.err;
 

@@ -27,7 +27,7 @@ class Cursor {
         return start;
     }
 
-    std::uint32_t take32(const std::string& what) { return readLe32(take(4, what)); }
+    std::uint32_t take32(const std::string& what) { return loadLe32(take(4, what)); }
 
   private:
     const Bytes& bytes_;

@@ -16,13 +16,13 @@ Bytes writeArchive(const Package& package) {
 
     Bytes out(kPackageMagic, kPackageMagic + sizeof kPackageMagic);
     out.reserve(static_cast<std::size_t>(total));
-    appendLe32(out, static_cast<std::uint32_t>(package.entries.size()));
-    appendLe32(out, package.designationFlag);
-    appendLe32(out, static_cast<std::uint32_t>(package.designatedIndex));
+    appendLe(out, package.entries.size(), 4);
+    appendLe(out, package.designationFlag, 4);
+    appendLe(out, static_cast<std::uint32_t>(package.designatedIndex), 4);
     for (const PackageEntry& entry : package.entries) {
-        appendLe32(out, static_cast<std::uint32_t>(entry.name.size()));
+        appendLe(out, entry.name.size(), 4);
         out.insert(out.end(), entry.name.begin(), entry.name.end());
-        appendLe32(out, static_cast<std::uint32_t>(entry.data.size()));
+        appendLe(out, entry.data.size(), 4);
         out.insert(out.end(), entry.data.begin(), entry.data.end());
     }
     return out;
