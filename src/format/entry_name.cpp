@@ -65,7 +65,7 @@ bool isOnlyDotsAndBlanks(const char* level, size_t length) {
 
 } // namespace
 
-bool isSafeEntryName(const char* name) {
+bool isSafeEntryName(const char* name, LeadByteTest isLeadByte) {
     if (name[0] == '\0' || isSeparator(name[0])) {
         return false;
     }
@@ -74,7 +74,8 @@ bool isSafeEntryName(const char* name) {
         const char c = name[i];
         // A double-byte character is never refused: its trail byte may be
         // 0x5C or 0x7C without being '\\' or '|'.
-        if (c != '\0' && characterSize(name + i) == 2) {
+        if (c != '\0' && isLeadByte(static_cast<unsigned char>(c)) &&
+            static_cast<unsigned char>(name[i + 1]) >= kLowestTrailByte) {
             ++i;
             continue;
         }

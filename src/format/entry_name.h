@@ -8,6 +8,14 @@
 // holds a character that Windows refuses in file names. Names with inner
 // levels ("docs\a.txt") are accepted; both '\' and '/' separate levels,
 // because Windows treats them alike.
+// `isLeadByte` tells the lead bytes of the ANSI code page: a double-byte
+// character is never refused, as its trail byte may be 0x5C or 0x7C
+// without being '\' or '|'.
+using LeadByteTest = bool (*)(unsigned char);
+bool isSafeEntryName(const char* name, LeadByteTest isLeadByte);
+
+// The stub's check, with the platform's lead bytes (defined with the
+// archive reader, src/payload/package_archive.cpp).
 bool isSafeEntryName(const char* name);
 
 // '\' or '/'.

@@ -128,6 +128,10 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
 
 } // namespace
 
+bool isSafeEntryName(const char* name) {
+    return isSafeEntryName(name, platform::isDbcsLeadByte);
+}
+
 bool composeOutputPath(const char* directory, const char* name, char* path) {
     clearBuffer(path, kPathBufferSize);
     const bool fits = copyText(path, kPathBufferSize, directory) &&

@@ -8,10 +8,10 @@
 #include "app/run_options.h"
 #include "common/bounded_text.h"
 #include "fake_platform.h"
-#include "payload/entry_name.h"
+#include "format/entry_name.h"
 #include "payload/package_archive.h"
+#include "payloads.h"
 #include "system/directory_utils.h"
-#include "temp_dir.h"
 
 namespace {
 

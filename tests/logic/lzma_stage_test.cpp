@@ -84,10 +84,8 @@ TEST_F(LzmaStageTest, DictionarySizeFieldHasNoEffect) {
 
 TEST_F(LzmaStageTest, DictionaryFieldOfAStreamWithoutSizeChangesNeitherOutputNorMemory) {
     for (uint32_t dictionary : {0u, 4096u, 0xFFFFFFFFu}) {
-        Bytes stream = makeLzmaStatedSize(content, EndMarker::kPresent, UINT64_MAX);
-        for (int i = 0; i < 4; ++i) {
-            stream[1 + i] = static_cast<unsigned char>(dictionary >> (8 * i));
-        }
+        Bytes stream = makeLzma(content, EndMarker::kPresentNoSize);
+        writeLe32(&stream[kLzmaDictionarySizeOffset], dictionary);
         fake::reset();
         EXPECT_EQ(decode(stream), content) << "dictionary " << dictionary;
         // The output grows to 512 KiB; no block comes near the field's 4 GiB.

@@ -11,6 +11,11 @@
 namespace vempack {
 namespace {
 
+// Names are judged byte by byte: a stored name is meant for every code page.
+bool noLeadBytes(unsigned char) {
+    return false;
+}
+
 char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -42,7 +47,7 @@ std::string nameProblem(const std::string& name) {
     if (name.back() == '.' || name.back() == ' ') {
         return "the name ends in a dot or space, which Windows strips";
     }
-    if (!isSafeEntryName(name.c_str())) {
+    if (!isSafeEntryName(name.c_str(), noLeadBytes)) {
         return "the name is a Windows device name";
     }
     return std::string();
