@@ -2,8 +2,6 @@
 
 #include <stddef.h>
 
-#include "common/bounded_text.h"
-
 namespace {
 
 bool isSeparator(char c) {
@@ -65,7 +63,7 @@ bool isOnlyDotsAndBlanks(const char* level, size_t length) {
 
 } // namespace
 
-bool isSafeEntryName(const char* name, LeadByteTest isLeadByte) {
+bool isSafeEntryName(const char* name, CharacterSize characterSize) {
     if (name[0] == '\0' || isSeparator(name[0])) {
         return false;
     }
@@ -74,8 +72,7 @@ bool isSafeEntryName(const char* name, LeadByteTest isLeadByte) {
         const char c = name[i];
         // A double-byte character is never refused: its trail byte may be
         // 0x5C or 0x7C without being '\\' or '|'.
-        if (c != '\0' && isLeadByte(static_cast<unsigned char>(c)) &&
-            static_cast<unsigned char>(name[i + 1]) >= kLowestTrailByte) {
+        if (c != '\0' && characterSize(name + i) == 2) {
             ++i;
             continue;
         }

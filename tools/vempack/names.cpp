@@ -12,8 +12,8 @@ namespace vempack {
 namespace {
 
 // Names are judged byte by byte: a stored name is meant for every code page.
-bool noLeadBytes(unsigned char) {
-    return false;
+size_t singleByte(const char*) {
+    return 1;
 }
 
 char lowerAscii(char c) {
@@ -47,7 +47,7 @@ std::string nameProblem(const std::string& name) {
     if (name.back() == '.' || name.back() == ' ') {
         return "the name ends in a dot or space, which Windows strips";
     }
-    if (!isSafeEntryName(name.c_str(), noLeadBytes)) {
+    if (!isSafeEntryName(name.c_str(), singleByte)) {
         return "the name is a Windows device name";
     }
     return std::string();
