@@ -2,20 +2,20 @@
 
 #include <stddef.h>
 
+#include "common/bounded_text.h"
+
 namespace {
 
 bool isSeparator(char c) {
-    return c == '\\' || c == '/';
+    return isNameSeparator(c);
 }
 
 char upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// ':' covers drive prefixes and alternate data streams.
 bool isRefusedCharacter(unsigned char c) {
-    return c < 32 || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' ||
-           c == '*';
+    return isRefusedNameCharacter(c);
 }
 
 bool equalsUpper(const char* text, size_t length, const char* word) {
@@ -63,7 +63,7 @@ bool isOnlyDotsAndBlanks(const char* level, size_t length) {
 
 } // namespace
 
-bool isSafeEntryName(const char* name, CharacterSize characterSize) {
+bool isSafeEntryName(const char* name) {
     if (name[0] == '\0' || isSeparator(name[0])) {
         return false;
     }
@@ -94,12 +94,4 @@ bool isSafeEntryName(const char* name, CharacterSize characterSize) {
         }
         start = i + 1;
     }
-}
-
-bool isNameSeparator(char c) {
-    return isSeparator(c);
-}
-
-bool isRefusedNameCharacter(unsigned char c) {
-    return isRefusedCharacter(c);
 }

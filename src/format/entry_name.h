@@ -3,27 +3,25 @@
 // and rules of its own, to every name it stores.
 #pragma once
 
-#include <stddef.h>
-
 // False for a name that is empty, absolute, drive-qualified, climbs with
 // "..", names an alternate data stream or a device (CON, NUL, COM1 ...), or
 // holds a character that Windows refuses in file names. Names with inner
 // levels ("docs\a.txt") are accepted; both '\' and '/' separate levels,
-// because Windows treats them alike.
-// `characterSize` gives the bytes of the character at a position (2 for a
-// double-byte character of the ANSI code page): a double-byte character is
-// never refused, as its trail byte may be 0x5C or 0x7C without being '\'
-// or '|'.
-using CharacterSize = size_t (*)(const char*);
-bool isSafeEntryName(const char* name, CharacterSize characterSize);
-
-// The stub's check, with the platform's lead bytes (defined with the
-// archive reader, src/payload/package_archive.cpp).
+// because Windows treats them alike. Characters are walked with
+// characterSize (common/bounded_text.h): the stub's follows the ANSI code
+// page, so a double-byte character whose trail byte is 0x5C or 0x7C is not
+// taken for '\' or '|'; the packer, which stores names for every code page,
+// defines its own that takes every byte alone.
 bool isSafeEntryName(const char* name);
 
 // '\' or '/'.
-bool isNameSeparator(char c);
+inline bool isNameSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // Control characters and the characters Windows refuses in a file name,
-// separators aside.
-bool isRefusedNameCharacter(unsigned char c);
+// separators aside; ':' covers drive prefixes and alternate data streams.
+inline bool isRefusedNameCharacter(unsigned char c) {
+    return c < 32 || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' ||
+           c == '*';
+}

@@ -112,8 +112,7 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
         ExitCode result = kExitSuccess;
         const bool skipped = mode == UnpackMode::kInstall && isDesignated(header, i);
         if (!skipped) {
-            if (!isSafeEntryName(entry.name, characterSize) ||
-                !composeOutputPath(destination, entry.name, path) ||
+            if (!isSafeEntryName(entry.name) || !composeOutputPath(destination, entry.name, path) ||
                 !writeEntryFile(path, data->bytes, entry.dataSize)) {
                 result = kExitEntryOutput;
             } else if (mode == UnpackMode::kExtractAndLaunch && isDesignated(header, i)) {
@@ -128,10 +127,6 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
 }
 
 } // namespace
-
-bool isSafeEntryName(const char* name) {
-    return isSafeEntryName(name, characterSize);
-}
 
 bool composeOutputPath(const char* directory, const char* name, char* path) {
     clearBuffer(path, kPathBufferSize);

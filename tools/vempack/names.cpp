@@ -1,6 +1,7 @@
 // Entry name rules and helpers.
 #include "names.h"
 
+#include "common/bounded_text.h"
 #include "format/entry_name.h"
 
 #include <cstdio>
@@ -8,13 +9,14 @@
 #include <unordered_set>
 #include <utility>
 
-namespace vempack {
-namespace {
-
-// Names are judged byte by byte: a stored name is meant for every code page.
-size_t singleByte(const char*) {
+// The stub's name rule walks characters with this; the packer stores names
+// for every code page, so it takes every byte alone.
+size_t characterSize(const char*) {
     return 1;
 }
+
+namespace vempack {
+namespace {
 
 char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -47,7 +49,7 @@ std::string nameProblem(const std::string& name) {
     if (name.back() == '.' || name.back() == ' ') {
         return "the name ends in a dot or space, which Windows strips";
     }
-    if (!isSafeEntryName(name.c_str(), singleByte)) {
+    if (!isSafeEntryName(name.c_str())) {
         return "the name is a Windows device name";
     }
     return std::string();
