@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kVempack = VEMPACK;
-const std::string kLnkinfo = VEMSETUP_LNKINFO;
 
 const char* const kTools[] = {"launch.exe", "folders.exe", "swap_resource.exe"};
 
@@ -44,23 +43,6 @@ std::string missingPrerequisite() {
     if (!fs::exists(target.templatePrefix / "system.reg")) {
         return "no template prefix at " + target.templatePrefix.string() +
                " (run the tests through ctest, which makes it first)";
-    }
-    return "";
-}
-
-// The value after "Label" and a colon on one line of lnkinfo's report.
-std::string reportField(const std::string& report, const std::string& label) {
-    std::istringstream lines(report);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line.compare(start, label.size(), label) != 0) {
-            continue;
-        }
-        const size_t colon = line.find(": ", start + label.size());
-        if (colon != std::string::npos) {
-            return line.substr(colon + 2);
-        }
     }
     return "";
 }
@@ -205,19 +187,15 @@ ShortcutInfo WineStubTest::readShortcut(const fs::path& link) {
         ADD_FAILURE() << "no shortcut " << link;
         return info;
     }
-    if (kLnkinfo.empty()) {
+    if (lnkinfoPath().empty()) {
         std::cout << "lnkinfo is not installed: only the existence of " << link << " was checked\n";
         return info;
     }
-    const fs::path report = scratch / "lnkinfo.txt";
-    std::error_code ec;
-    fs::remove(report, ec);
-    EXPECT_EQ(runProcess({kLnkinfo, link.string()}, {"PATH=/usr/bin:/bin"}, report), 0)
-        << readText(report);
-    const std::string text = readText(report);
-    info.inspected = true;
-    info.localPath = reportField(text, "Local path");
-    info.description = reportField(text, "Description");
+    try {
+        info = readLink(link.string(), (scratch / "lnkinfo.txt").string());
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << error.what();
+    }
     return info;
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "lnkinfo.h"
 #include "tree_snapshot.h"
 #include "wine_harness.h"
 #include "wine_registry.h"
@@ -28,11 +29,7 @@ namespace wine_test {
 inline constexpr char kStubPath[] = "C:\\tests\\vemsetup.exe";
 
 // A shortcut file as lnkinfo reads it.
-struct ShortcutInfo {
-    bool inspected = false; // false where lnkinfo is not installed
-    std::string localPath;
-    std::string description;
-};
+using ShortcutInfo = LinkReport;
 
 class WineStubTest : public testing::Test {
   protected:
