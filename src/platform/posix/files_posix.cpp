@@ -95,11 +95,9 @@ uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t uni
             ++p;
         }
     }
-    uint32_t number = unique & 0xFFFF;
-    const bool choose = number == 0;
-    if (choose) {
-        number = static_cast<uint32_t>(getpid() ^ time(nullptr) ^ clock()) % kUniqueRange;
-    }
+    // The logic always lets the call choose the number (`unique` 0).
+    (void)unique;
+    uint32_t number = static_cast<uint32_t>(getpid() ^ time(nullptr) ^ clock()) % kUniqueRange;
     for (uint32_t attempt = 0; attempt < kUniqueRange; ++attempt) {
         if (number == 0) {
             number = 1;
@@ -109,10 +107,6 @@ uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t uni
                                      needsSeparator ? "\\" : "", prefix, number);
         if (written < 0 || static_cast<size_t>(written) >= sizeof name) {
             return 0;
-        }
-        if (!choose) {
-            memcpy(out, name, static_cast<size_t>(written) + 1);
-            return number;
         }
         char host[PATH_MAX];
         if (!mapPath(name, host, sizeof host)) {
@@ -229,28 +223,13 @@ bool findClose(platform::FindHandle find) {
     return true;
 }
 
-// The Windows codes for the errors that the stand-in's calls meet.
+// Only access denied steers the logic (a directory name still held by a
+// scanner); every other error is ERROR_GEN_FAILURE.
 uint32_t getLastError() {
-    switch (errno) {
-    case 0:
-        return 0;
-    case ENOENT:
-        return 2; // ERROR_FILE_NOT_FOUND
-    case ENOTDIR:
-        return 3; // ERROR_PATH_NOT_FOUND
-    case EACCES:
-    case EPERM:
-    case EISDIR:
+    if (errno == EACCES || errno == EPERM || errno == EISDIR) {
         return platform::kErrorAccessDenied;
-    case ENOSPC:
-        return 112; // ERROR_DISK_FULL
-    case EEXIST:
-        return 183; // ERROR_ALREADY_EXISTS
-    case ENAMETOOLONG:
-        return 206; // ERROR_FILENAME_EXCED_RANGE
-    default:
-        return 31; // ERROR_GEN_FAILURE
     }
+    return errno == 0 ? 0 : 31;
 }
 
 } // namespace posix
