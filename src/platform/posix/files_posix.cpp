@@ -12,8 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "platform/posix/open_rewrite.h"
-#include "platform/posix/path_map.h"
+#include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
 struct platform::FileObject {

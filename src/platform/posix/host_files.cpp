@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/posix_impl.h"
+
 namespace posix {
 
 namespace {
@@ -98,6 +100,61 @@ bool makeDirectories(const std::string& directory) {
     }
     struct stat info;
     return stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool mapPath(const char* windowsPath, char* out, size_t outSize) {
+    if (outSize == 0) {
+        return false;
+    }
+    const char* p = windowsPath;
+    const char drive = p[0];
+    if (drive != '\0' && p[1] == ':' &&
+        ((drive >= 'a' && drive <= 'z') || (drive >= 'A' && drive <= 'Z'))) {
+        // Only Z: exists, as the host's root, the way Wine maps it.
+        if (drive != 'z' && drive != 'Z') {
+            return false;
+        }
+        p += 2;
+        if (*p == '\0') {
+            if (outSize < 2) {
+                return false;
+            }
+            out[0] = '/';
+            out[1] = '\0';
+            return true;
+        }
+    }
+    size_t length = 0;
+    for (; *p != '\0'; ++p) {
+        // A double-byte character's trail byte may be 0x5C; it is kept.
+        const bool doubleByte = isDbcsLeadByte(static_cast<unsigned char>(*p)) &&
+                                static_cast<unsigned char>(p[1]) >= 0x40;
+        if (length + (doubleByte ? 2 : 1) >= outSize) {
+            out[0] = '\0';
+            return false;
+        }
+        if (doubleByte) {
+            out[length++] = *p++;
+            out[length++] = *p;
+        } else {
+            out[length++] = *p == '\\' ? '/' : *p;
+        }
+    }
+    out[length] = '\0';
+    return true;
+}
+
+int openForRewrite(const char* host, bool readable, mode_t mode) {
+    const int descriptor = open(host, (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_CLOEXEC, mode);
+    if (descriptor < 0) {
+        return -1;
+    }
+    struct stat status;
+    if (fstat(descriptor, &status) != 0 || (status.st_size != 0 && ftruncate(descriptor, 0) != 0)) {
+        close(descriptor);
+        return -1;
+    }
+    return descriptor;
 }
 
 } // namespace posix

@@ -1,11 +1,27 @@
-// Whole-file helpers of the stand-in's own stores (registry files, links).
+// The stand-in's helpers over the host file system: Windows paths mapped the
+// way Wine maps them, files rewritten or replaced whole, the profile folder.
 #pragma once
 
 #include <stddef.h>
+#include <sys/types.h>
 
 #include <string>
 
 namespace posix {
+
+// Writes the host path for `windowsPath` into `out` (outSize bytes):
+// backslashes become '/', the drive "Z:" is the host root and every other
+// drive does not exist. In a double-byte code page a trail byte 0x5C is part
+// of its character, not a separator. False for a missing drive or a path
+// that does not fit.
+bool mapPath(const char* windowsPath, char* out, size_t outSize);
+
+// Opens (creating it with `mode` if need be) the host file for writing, and
+// reading too when `readable`, and empties it, the way O_TRUNC does, but only
+// when it is not empty already: ext4 flushes a file that was truncated at
+// its close, and the reserved temporary files are always empty. The
+// descriptor, or -1.
+int openForRewrite(const char* host, bool readable, mode_t mode);
 
 // Replaces a file whole or not at all: the bytes go to a temporary file
 // beside it, which is then renamed over it. 0 on success, otherwise the

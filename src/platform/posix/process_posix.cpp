@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include "platform/posix/path_map.h"
+#include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
 extern char** environ;

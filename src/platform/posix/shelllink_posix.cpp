@@ -10,7 +10,6 @@
 #include <string>
 
 #include "platform/posix/host_files.h"
-#include "platform/posix/path_map.h"
 #include "platform/posix/posix_impl.h"
 
 // The link's state. Its persist interface is the same object, which the
