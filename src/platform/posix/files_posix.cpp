@@ -33,54 +33,19 @@ constexpr uint32_t kFileAttributeNormal = 0x80;
 // Unique numbers are 16 bits wide, as on Windows; 0 is never used.
 constexpr uint32_t kUniqueRange = 0x10000;
 
-bool hasWildcard(const char* text) {
-    return strpbrk(text, "*?") != nullptr;
-}
-
-// "*.*" matches every name on Windows, also names without a dot.
-bool matchesPattern(const char* pattern, const char* name) {
-    if (strcmp(pattern, "*.*") == 0 || strcmp(pattern, "*") == 0) {
-        return true;
-    }
-    return fnmatch(pattern, name, 0) == 0;
-}
-
-bool anyEntryMatches(const char* directory, const char* pattern) {
-    DIR* listing = opendir(directory[0] == '\0' ? "/" : directory);
-    if (listing == nullptr) {
-        return false;
-    }
-    bool found = false;
-    while (!found) {
-        const struct dirent* entry = readdir(listing);
-        if (entry == nullptr) {
-            break;
-        }
-        found = matchesPattern(pattern, entry->d_name);
-    }
-    closedir(listing);
-    return found;
-}
-
 } // namespace
 
 uint32_t getTempPath(uint32_t bufferLength, char* buffer) {
     // Like Windows, the directory is not checked for existence.
     const char* directory = getenv("TMPDIR");
-    if (directory == nullptr || directory[0] == '\0') {
-        directory = "/tmp";
-    }
+    directory = directory && directory[0] != '\0' ? directory : "/tmp";
     const size_t length = strlen(directory);
-    const bool needsSeparator = directory[length - 1] != '/';
-    const size_t total = length + (needsSeparator ? 1 : 0);
-    if (total + 1 > bufferLength) {
+    const char* separator = directory[length - 1] == '/' ? "" : "/";
+    const size_t total = length + strlen(separator);
+    if (total >= bufferLength) {
         return static_cast<uint32_t>(total + 1);
     }
-    memcpy(buffer, directory, length);
-    if (needsSeparator) {
-        buffer[length] = '/';
-    }
-    buffer[total] = '\0';
+    snprintf(buffer, bufferLength, "%s%s", directory, separator);
     return static_cast<uint32_t>(total);
 }
 
@@ -191,34 +156,36 @@ uint32_t getFileAttributes(const char* path) {
     return S_ISDIR(status.st_mode) ? platform::kFileAttributeDirectory : kFileAttributeNormal;
 }
 
+// The last level of the pattern may hold wildcards ("*.*" matches every
+// name, also one without a dot); the search succeeds when an entry matches.
+// Nothing is enumerated afterwards, so one handle serves every search.
 platform::FindHandle findFirstFile(const char* pattern) {
+    static platform::FindObject search;
     char host[PATH_MAX];
+    struct stat status;
     if (!mapPath(pattern, host, sizeof host)) {
         return nullptr;
     }
-    char* lastSlash = strrchr(host, '/');
-    const char* last = lastSlash == nullptr ? host : lastSlash + 1;
+    char* slash = strrchr(host, '/');
+    const char* last = slash ? slash + 1 : host;
+    if (!strpbrk(last, "*?")) {
+        return stat(host, &status) == 0 ? &search : nullptr;
+    }
+    if (slash) {
+        *slash = '\0'; // the pattern's directory; no slash: the current one
+    }
+    DIR* listing = opendir(!slash ? "." : host[0] == '\0' ? "/" : host);
     bool found = false;
-    if (hasWildcard(last)) {
-        // The pattern's directory, cut off in place; no slash: the current one.
-        const char* directory = ".";
-        if (lastSlash != nullptr) {
-            *lastSlash = '\0';
-            directory = host;
-        }
-        found = anyEntryMatches(directory, last);
-    } else {
-        struct stat status;
-        found = stat(host, &status) == 0;
+    for (const dirent* entry; listing && !found && (entry = readdir(listing));) {
+        found = strcmp(last, "*.*") == 0 || fnmatch(last, entry->d_name, 0) == 0;
     }
-    if (!found) {
-        return nullptr;
+    if (listing) {
+        closedir(listing);
     }
-    return static_cast<platform::FindHandle>(calloc(1, sizeof(platform::FindObject)));
+    return found ? &search : nullptr;
 }
 
-bool findClose(platform::FindHandle find) {
-    free(find);
+bool findClose(platform::FindHandle) {
     return true;
 }
 
