@@ -5,22 +5,23 @@
 //   Software\Vemlo Software\Vemlo Reader<TAB>Count<TAB>REG_DWORD<TAB>42
 //   Software\Vemlo Software\Empty
 //
-// key path below the root, value name (empty for the default value), type
-// name, data. A key without values is its path alone. Text is written
-// without its terminator, a REG_DWORD as a decimal number (read also as "0x"
-// and hex digits), other types as hex digits; data that these forms cannot
-// give back exactly is written as hex digits under the type's number. A tab,
-// line feed, carriage return or '%' inside a field is written %09, %0A, %0D,
-// %25. Keys and value names compare ignoring ASCII case.
+// key path, value name ("" for the default value), type name, data; a key
+// without values is its path alone. Text is written without its terminator,
+// a REG_DWORD in decimal (read also as "0x" and hex digits), other data as
+// hex digits, and data that these forms would not give back exactly as hex
+// digits under the type's number. Tab, line feed, carriage return and '%'
+// inside a field are written %09, %0A, %0D, %25.
 //
 // Every call reads the file afresh and every change rewrites it whole, so a
-// test or a second process always sees the store as it is on disk. A store
-// that cannot be written refuses keys opened for writing with
-// ERROR_ACCESS_DENIED, as HKEY_LOCAL_MACHINE does for a user without rights;
-// a file without any write permission bit counts as unwritable even for
-// root, as the read-only attribute does on Windows.
+// test or a second process sees the store as it is on disk. A store that
+// cannot be written refuses keys opened for writing with ERROR_ACCESS_DENIED,
+// as HKEY_LOCAL_MACHINE does for a user without rights; a file without any
+// write permission bit counts as unwritable even for root, as the read-only
+// attribute does on Windows.
+#include <ctype.h>
 #include <errno.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,32 +80,23 @@ bool isText(uint32_t type) {
     return type == 1 || type == 2;
 }
 
-char foldCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
+// Keys and value names compare ignoring ASCII case (the C locale's).
 bool sameName(const std::string& a, const std::string& b) {
-    for (size_t i = 0; i < a.size() && a.size() == b.size(); ++i) {
-        if (foldCase(a[i]) != foldCase(b[i])) {
-            return false;
-        }
-    }
-    return a.size() == b.size();
-}
-
-int hexValue(char c) {
-    c = foldCase(c);
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return tolower(static_cast<unsigned char>(x)) ==
+                      tolower(static_cast<unsigned char>(y));
+           });
 }
 
 // Appends the byte that two hex digits at `at` spell; false when they do not.
 bool hexByte(const std::string& text, size_t at, std::string& out) {
-    const int high = at + 1 < text.size() ? hexValue(text[at]) : -1;
-    const int low = high >= 0 ? hexValue(text[at + 1]) : -1;
-    if (low >= 0) {
-        out += static_cast<char>(high * 16 + low);
+    const std::string digits = text.substr(at, 2);
+    if (digits.size() != 2 || !isxdigit(static_cast<unsigned char>(digits[0])) ||
+        !isxdigit(static_cast<unsigned char>(digits[1]))) {
+        return false;
     }
-    return low >= 0;
+    out += static_cast<char>(strtol(digits.c_str(), nullptr, 16));
+    return true;
 }
 
 // `escaped`: only the field separators and '%' become %XX, in capitals.
@@ -137,19 +129,17 @@ bool fromHex(const std::string& text, bool escaped, std::string& out) {
 }
 
 // Decimal digits, or hex digits after "0x" as a hand might write them; at
-// most 32 bits.
+// most 32 bits (strtoull saturates beyond its range).
 bool parseNumber(const std::string& text, uint32_t& number) {
-    const bool hex = text.size() > 2 && text[0] == '0' && foldCase(text[1]) == 'x';
-    uint64_t value = 0;
-    for (size_t i = hex ? 2 : 0; i < text.size(); ++i) {
-        const int digit = hexValue(text[i]);
-        if (digit < 0 || (!hex && digit > 9) ||
-            (value = value * (hex ? 16 : 10) + static_cast<uint64_t>(digit)) >> 32) {
-            return false;
-        }
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = text.substr(hex ? 2 : 0);
+    if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
+                              std::string::npos) {
+        return false;
     }
+    const unsigned long long value = strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
     number = static_cast<uint32_t>(value);
-    return !text.empty();
+    return value <= 0xFFFFFFFFu;
 }
 
 bool keyExists(const Store& store, const std::string& path) {
