@@ -38,7 +38,7 @@ long storeText(char (&field)[260], const char* text) {
 }
 
 // The ANSI spelling of a UTF-16 path in the stand-in's code page, Latin-1
-// (text_posix.cpp); false when it has no such spelling or does not fit.
+// (process_posix.cpp); false when it has no such spelling or does not fit.
 bool toAnsi(const uint16_t* path, char (&out)[260]) {
     for (size_t i = 0; path && i < sizeof out; ++i) {
         if (path[i] > 0xFF) {
