@@ -11,57 +11,31 @@
 
 namespace posix {
 
-namespace {
-
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t done = write(fd, data, size);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            if (done == 0) {
-                errno = ENOSPC;
-            }
-            return false;
-        }
-        data += done;
-        size -= static_cast<size_t>(done);
-    }
-    return true;
-}
-
-} // namespace
-
-int writeFileAtomically(const char* hostPath, const void* data, size_t size) {
-    char temporary[4096 + 32];
-    const int length =
-        snprintf(temporary, sizeof temporary, "%s.tmp.%ld", hostPath, static_cast<long>(getpid()));
-    if (length < 0 || static_cast<size_t>(length) >= sizeof temporary) {
-        return ENAMETOOLONG;
-    }
-    const int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+bool writeFileAtomically(const char* hostPath, const void* data, size_t size) {
+    const std::string temporary = std::string(hostPath) + ".tmp." + std::to_string(getpid());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return errno;
+        return false;
     }
     struct stat previous;
     if (stat(hostPath, &previous) == 0) {
         fchmod(fd, previous.st_mode & 07777);
     }
-    int error = 0;
-    if (!writeAll(fd, static_cast<const char*>(data), size) || fsync(fd) != 0) {
-        error = errno;
+    const char* bytes = static_cast<const char*>(data);
+    for (ssize_t done = 0; size > 0; bytes += done, size -= static_cast<size_t>(done)) {
+        done = write(fd, bytes, size);
+        if (done < 0 && errno == EINTR) {
+            done = 0;
+        } else if (done <= 0) {
+            break;
+        }
     }
-    if (close(fd) != 0 && error == 0) {
-        error = errno;
+    const bool written = size == 0 && fsync(fd) == 0;
+    if (close(fd) != 0 || !written || rename(temporary.c_str(), hostPath) != 0) {
+        unlink(temporary.c_str());
+        return false;
     }
-    if (error == 0 && rename(temporary, hostPath) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        unlink(temporary);
-    }
-    return error;
+    return true;
 }
 
 int readFile(const char* hostPath, std::string& text) {

@@ -24,10 +24,10 @@ bool mapPath(const char* windowsPath, char* out, size_t outSize);
 int openForRewrite(const char* host, bool readable, mode_t mode);
 
 // Replaces a file whole or not at all: the bytes go to a temporary file
-// beside it, which is then renamed over it. 0 on success, otherwise the
-// errno of the step that failed (the temporary file is removed then, and the
-// old file stays as it was). The new file keeps the old one's permission bits.
-int writeFileAtomically(const char* hostPath, const void* data, size_t size);
+// beside it, which is then renamed over it; on failure the temporary file is
+// removed and the old file stays as it was. The new file keeps the old one's
+// permission bits.
+bool writeFileAtomically(const char* hostPath, const void* data, size_t size);
 
 // The whole file into `text`: 0, or the errno of the step that failed.
 int readFile(const char* hostPath, std::string& text);

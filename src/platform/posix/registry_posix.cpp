@@ -316,7 +316,7 @@ bool storeWritable(const std::string& path) {
 // leaves the old store as it was.
 long saveStore(const std::string& path, const Store& store) {
     const std::string text = storeText(store);
-    return writeFileAtomically(path.c_str(), text.data(), text.size()) == 0 ? 0 : kAccessDenied;
+    return writeFileAtomically(path.c_str(), text.data(), text.size()) ? 0 : kAccessDenied;
 }
 
 // The store of an open key, for a call that needs `rights`.

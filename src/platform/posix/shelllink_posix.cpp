@@ -90,7 +90,7 @@ long persistFileSave(platform::PersistFile persist, const uint16_t* path, bool) 
     }
     const std::string text =
         std::string("Target=") + link->path + "\nDescription=" + link->description + "\n";
-    return writeFileAtomically(hostPath, text.data(), text.size()) == 0 ? kOk : kFail;
+    return writeFileAtomically(hostPath, text.data(), text.size()) ? kOk : kFail;
 }
 
 void persistFileRelease(platform::PersistFile) {}
