@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
@@ -202,11 +203,7 @@ std::string valueFields(const Line& value) {
     if (value.type != 4) {
         return type + toHex(bytes, false);
     }
-    uint32_t number = 0;
-    for (int i = 3; i >= 0; --i) {
-        number = number << 8 | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
-    }
-    return type + std::to_string(number);
+    return type + std::to_string(readLe32(reinterpret_cast<const unsigned char*>(bytes.data())));
 }
 
 // The reverse of valueFields.
