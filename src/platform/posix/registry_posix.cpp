@@ -221,8 +221,11 @@ bool parseValue(const std::string& type, const std::string& data, Line& value) {
         return parsed;
     }
     uint32_t number = 0;
-    if (value.type != 4 || !parseNumber(data, number)) {
-        return value.type != 4 && fromHex(data, false, value.data);
+    if (value.type != 4) {
+        return fromHex(data, false, value.data);
+    }
+    if (!parseNumber(data, number)) {
+        return false;
     }
     for (int shift = 0; shift < 32; shift += 8) {
         value.data += static_cast<char>(number >> shift);
