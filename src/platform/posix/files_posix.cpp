@@ -101,13 +101,7 @@ platform::FileHandle createFileForWriting(const char* path) {
     if (descriptor < 0) {
         return nullptr;
     }
-    platform::FileHandle file = static_cast<platform::FileHandle>(malloc(sizeof *file));
-    if (file == nullptr) {
-        close(descriptor);
-        return nullptr;
-    }
-    file->descriptor = descriptor;
-    return file;
+    return new platform::FileObject{descriptor};
 }
 
 bool writeFile(platform::FileHandle file, const void* data, uint32_t size, uint32_t* written) {
@@ -128,7 +122,7 @@ bool writeFile(platform::FileHandle file, const void* data, uint32_t size, uint3
 
 bool closeFile(platform::FileHandle file) {
     const bool closed = close(file->descriptor) == 0;
-    free(file);
+    delete file;
     return closed;
 }
 
