@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "platform/posix/path_map.h"
+#include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
 namespace {

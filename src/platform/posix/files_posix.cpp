@@ -12,8 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "platform/posix/open_rewrite.h"
-#include "platform/posix/path_map.h"
+#include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
 struct platform::FileObject {
@@ -34,54 +33,19 @@ constexpr uint32_t kFileAttributeNormal = 0x80;
 // Unique numbers are 16 bits wide, as on Windows; 0 is never used.
 constexpr uint32_t kUniqueRange = 0x10000;
 
-bool hasWildcard(const char* text) {
-    return strpbrk(text, "*?") != nullptr;
-}
-
-// "*.*" matches every name on Windows, also names without a dot.
-bool matchesPattern(const char* pattern, const char* name) {
-    if (strcmp(pattern, "*.*") == 0 || strcmp(pattern, "*") == 0) {
-        return true;
-    }
-    return fnmatch(pattern, name, 0) == 0;
-}
-
-bool anyEntryMatches(const char* directory, const char* pattern) {
-    DIR* listing = opendir(directory[0] == '\0' ? "/" : directory);
-    if (listing == nullptr) {
-        return false;
-    }
-    bool found = false;
-    while (!found) {
-        const struct dirent* entry = readdir(listing);
-        if (entry == nullptr) {
-            break;
-        }
-        found = matchesPattern(pattern, entry->d_name);
-    }
-    closedir(listing);
-    return found;
-}
-
 } // namespace
 
 uint32_t getTempPath(uint32_t bufferLength, char* buffer) {
     // Like Windows, the directory is not checked for existence.
     const char* directory = getenv("TMPDIR");
-    if (directory == nullptr || directory[0] == '\0') {
-        directory = "/tmp";
-    }
+    directory = directory && directory[0] != '\0' ? directory : "/tmp";
     const size_t length = strlen(directory);
-    const bool needsSeparator = directory[length - 1] != '/';
-    const size_t total = length + (needsSeparator ? 1 : 0);
-    if (total + 1 > bufferLength) {
+    const char* separator = directory[length - 1] == '/' ? "" : "/";
+    const size_t total = length + strlen(separator);
+    if (total >= bufferLength) {
         return static_cast<uint32_t>(total + 1);
     }
-    memcpy(buffer, directory, length);
-    if (needsSeparator) {
-        buffer[length] = '/';
-    }
-    buffer[total] = '\0';
+    snprintf(buffer, bufferLength, "%s%s", directory, separator);
     return static_cast<uint32_t>(total);
 }
 
@@ -95,11 +59,9 @@ uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t uni
             ++p;
         }
     }
-    uint32_t number = unique & 0xFFFF;
-    const bool choose = number == 0;
-    if (choose) {
-        number = static_cast<uint32_t>(getpid() ^ time(nullptr) ^ clock()) % kUniqueRange;
-    }
+    // The logic always lets the call choose the number (`unique` 0).
+    (void)unique;
+    uint32_t number = static_cast<uint32_t>(getpid() ^ time(nullptr) ^ clock()) % kUniqueRange;
     for (uint32_t attempt = 0; attempt < kUniqueRange; ++attempt) {
         if (number == 0) {
             number = 1;
@@ -109,10 +71,6 @@ uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t uni
                                      needsSeparator ? "\\" : "", prefix, number);
         if (written < 0 || static_cast<size_t>(written) >= sizeof name) {
             return 0;
-        }
-        if (!choose) {
-            memcpy(out, name, static_cast<size_t>(written) + 1);
-            return number;
         }
         char host[PATH_MAX];
         if (!mapPath(name, host, sizeof host)) {
@@ -143,13 +101,7 @@ platform::FileHandle createFileForWriting(const char* path) {
     if (descriptor < 0) {
         return nullptr;
     }
-    platform::FileHandle file = static_cast<platform::FileHandle>(malloc(sizeof *file));
-    if (file == nullptr) {
-        close(descriptor);
-        return nullptr;
-    }
-    file->descriptor = descriptor;
-    return file;
+    return new platform::FileObject{descriptor};
 }
 
 bool writeFile(platform::FileHandle file, const void* data, uint32_t size, uint32_t* written) {
@@ -170,7 +122,7 @@ bool writeFile(platform::FileHandle file, const void* data, uint32_t size, uint3
 
 bool closeFile(platform::FileHandle file) {
     const bool closed = close(file->descriptor) == 0;
-    free(file);
+    delete file;
     return closed;
 }
 
@@ -198,59 +150,46 @@ uint32_t getFileAttributes(const char* path) {
     return S_ISDIR(status.st_mode) ? platform::kFileAttributeDirectory : kFileAttributeNormal;
 }
 
+// The last level of the pattern may hold wildcards ("*.*" matches every
+// name, also one without a dot); the search succeeds when an entry matches.
+// Nothing is enumerated afterwards, so one handle serves every search.
 platform::FindHandle findFirstFile(const char* pattern) {
+    static platform::FindObject search;
     char host[PATH_MAX];
+    struct stat status;
     if (!mapPath(pattern, host, sizeof host)) {
         return nullptr;
     }
-    char* lastSlash = strrchr(host, '/');
-    const char* last = lastSlash == nullptr ? host : lastSlash + 1;
+    char* slash = strrchr(host, '/');
+    const char* last = slash ? slash + 1 : host;
+    if (!strpbrk(last, "*?")) {
+        return stat(host, &status) == 0 ? &search : nullptr;
+    }
+    if (slash) {
+        *slash = '\0'; // the pattern's directory; no slash: the current one
+    }
+    DIR* listing = opendir(!slash ? "." : host[0] == '\0' ? "/" : host);
     bool found = false;
-    if (hasWildcard(last)) {
-        // The pattern's directory, cut off in place; no slash: the current one.
-        const char* directory = ".";
-        if (lastSlash != nullptr) {
-            *lastSlash = '\0';
-            directory = host;
-        }
-        found = anyEntryMatches(directory, last);
-    } else {
-        struct stat status;
-        found = stat(host, &status) == 0;
+    for (const dirent* entry; listing && !found && (entry = readdir(listing));) {
+        found = strcmp(last, "*.*") == 0 || fnmatch(last, entry->d_name, 0) == 0;
     }
-    if (!found) {
-        return nullptr;
+    if (listing) {
+        closedir(listing);
     }
-    return static_cast<platform::FindHandle>(calloc(1, sizeof(platform::FindObject)));
+    return found ? &search : nullptr;
 }
 
-bool findClose(platform::FindHandle find) {
-    free(find);
+bool findClose(platform::FindHandle) {
     return true;
 }
 
-// The Windows codes for the errors that the stand-in's calls meet.
+// Only access denied steers the logic (a directory name still held by a
+// scanner); every other error is ERROR_GEN_FAILURE.
 uint32_t getLastError() {
-    switch (errno) {
-    case 0:
-        return 0;
-    case ENOENT:
-        return 2; // ERROR_FILE_NOT_FOUND
-    case ENOTDIR:
-        return 3; // ERROR_PATH_NOT_FOUND
-    case EACCES:
-    case EPERM:
-    case EISDIR:
+    if (errno == EACCES || errno == EPERM || errno == EISDIR) {
         return platform::kErrorAccessDenied;
-    case ENOSPC:
-        return 112; // ERROR_DISK_FULL
-    case EEXIST:
-        return 183; // ERROR_ALREADY_EXISTS
-    case ENAMETOOLONG:
-        return 206; // ERROR_FILENAME_EXCED_RANGE
-    default:
-        return 31; // ERROR_GEN_FAILURE
     }
+    return errno == 0 ? 0 : 31;
 }
 
 } // namespace posix

@@ -21,9 +21,9 @@ namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 
-// The mapped blocks alive, found by address. The stub holds a handful at
-// once (compressed data, output, dictionary, entry buffer); when the table
-// is full, a block simply comes from the heap.
+// The mapped blocks alive, found by address; a null entry is free. The stub
+// holds a handful at once (compressed data, output, dictionary, entry
+// buffer); when the table is full, a block simply comes from the heap.
 struct MappedBlock {
     unsigned char* data;
     size_t length;
@@ -32,31 +32,11 @@ MappedBlock gMapped[16];
 
 MappedBlock* findMapped(const void* data) {
     for (MappedBlock& block : gMapped) {
-        if (data != nullptr && block.data == data) {
+        if (block.data == data) {
             return &block;
         }
     }
     return nullptr;
-}
-
-size_t roundUp(size_t value, size_t unit) {
-    return (value + unit - 1) & ~(unit - 1);
-}
-
-size_t pageSize() {
-    static const size_t page = static_cast<size_t>(getpagesize());
-    return page;
-}
-
-// The advice covers the whole mapping, so that it stays one area the
-// kernel can resize in place.
-void adviseHugePages(unsigned char* data, size_t length) {
-#ifdef MADV_HUGEPAGE
-    madvise(data, length, MADV_HUGEPAGE);
-#else
-    (void)data;
-    (void)length;
-#endif
 }
 
 // Maps `length` bytes (whole pages) starting on a 2 MiB boundary; the rest
@@ -69,99 +49,66 @@ unsigned char* mapAligned(size_t length) {
     }
     unsigned char* start = static_cast<unsigned char*>(raw);
     unsigned char* data =
-        reinterpret_cast<unsigned char*>(roundUp(reinterpret_cast<uintptr_t>(start), kHugePage));
+        start + (kHugePage - reinterpret_cast<uintptr_t>(start) % kHugePage) % kHugePage;
     if (data != start) {
         munmap(start, static_cast<size_t>(data - start));
     }
-    const size_t after = static_cast<size_t>(start + reserved - (data + length));
-    if (after != 0) {
-        munmap(data + length, after);
+    if (data + length != start + reserved) {
+        munmap(data + length, static_cast<size_t>(start + reserved - (data + length)));
     }
     return data;
 }
 
-// A mapping's length for `size` bytes; 0 when it cannot be expressed.
-size_t mappingLength(size_t size) {
-    return size > SIZE_MAX - 2 * kHugePage ? 0 : roundUp(size, pageSize());
-}
-
-void* allocateMapped(size_t size) {
-    MappedBlock* slot = nullptr;
-    for (MappedBlock& block : gMapped) {
-        if (block.data == nullptr) {
-            slot = &block;
-            break;
-        }
-    }
-    const size_t length = mappingLength(size);
-    if (length == 0) {
+// Makes (from a free entry) or resizes a mapped block by moving its pages,
+// never its bytes: in place when the space after it is free, else into a
+// fresh aligned mapping, which keeps the data on its 2 MiB boundary.
+void* mapBlock(MappedBlock* block, size_t size) {
+    static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    if (size > SIZE_MAX - 2 * kHugePage) {
         return nullptr;
     }
-    if (slot == nullptr) {
-        return malloc(size);
-    }
-    unsigned char* data = mapAligned(length);
-    if (data == nullptr) {
-        return nullptr;
-    }
-    adviseHugePages(data, length);
-    *slot = {data, length};
-    return data;
-}
-
-// Grows or shrinks a mapped block by moving its pages, never its bytes: in
-// place when the space after it is free, else into a fresh aligned
-// mapping, which keeps the data on its 2 MiB boundary.
-void* remapMapped(MappedBlock* block, size_t size) {
-    const size_t length = mappingLength(size);
-    if (length == 0) {
-        return nullptr;
-    }
-    if (length <= block->length) {
-        if (length < block->length) {
-            munmap(block->data + length, block->length - length);
-        }
-        block->length = length;
-        return block->data;
-    }
-    void* moved = mremap(block->data, block->length, length, 0);
-    if (moved == MAP_FAILED) {
+    const size_t length = (size + page - 1) & ~(page - 1);
+    void* data = block->data ? mremap(block->data, block->length, length, 0) : MAP_FAILED;
+    if (data == MAP_FAILED) {
         unsigned char* target = mapAligned(length);
-        if (target == nullptr) {
-            return nullptr;
-        }
-        moved = mremap(block->data, block->length, length, MREMAP_MAYMOVE | MREMAP_FIXED, target);
-        if (moved == MAP_FAILED) {
+        data = target && block->data ? mremap(block->data, block->length, length,
+                                              MREMAP_MAYMOVE | MREMAP_FIXED, target)
+                                     : target;
+        if (data == MAP_FAILED) {
             munmap(target, length);
+        }
+        if (data == MAP_FAILED || data == nullptr) {
             return nullptr;
         }
     }
-    block->data = static_cast<unsigned char*>(moved);
-    block->length = length;
-    adviseHugePages(block->data, length);
-    return block->data;
+    *block = {static_cast<unsigned char*>(data), length};
+    // The advice covers the whole mapping, so that it stays one area the
+    // kernel can resize in place.
+    madvise(data, length, MADV_HUGEPAGE);
+    return data;
 }
 
 } // namespace
 
 void* allocateMemory(size_t size) {
-    return size >= kHugePage ? allocateMapped(size) : malloc(size == 0 ? 1 : size);
+    if (size < kHugePage) {
+        return malloc(size == 0 ? 1 : size);
+    }
+    MappedBlock* slot = findMapped(nullptr);
+    return slot ? mapBlock(slot, size) : malloc(size);
 }
 
 void* reallocateMemory(void* block, size_t size) {
-    if (block == nullptr) {
-        return allocateMemory(size);
-    }
-    MappedBlock* mapped = findMapped(block);
-    if (mapped != nullptr) {
-        return remapMapped(mapped, size);
+    MappedBlock* mapped = block ? findMapped(block) : nullptr;
+    if (mapped) {
+        return mapBlock(mapped, size);
     }
     if (size < kHugePage) {
         return realloc(block, size == 0 ? 1 : size);
     }
     // From the heap to a mapping of its own: the one copy this block makes.
-    void* larger = allocateMapped(size);
-    if (larger != nullptr) {
+    void* larger = allocateMemory(size);
+    if (larger && block) {
         const size_t used = malloc_usable_size(block);
         memcpy(larger, block, used < size ? used : size);
         free(block);
@@ -170,8 +117,8 @@ void* reallocateMemory(void* block, size_t size) {
 }
 
 void freeMemory(void* block) {
-    MappedBlock* mapped = findMapped(block);
-    if (mapped != nullptr) {
+    MappedBlock* mapped = block ? findMapped(block) : nullptr;
+    if (mapped) {
         munmap(mapped->data, mapped->length);
         *mapped = {nullptr, 0};
     } else {

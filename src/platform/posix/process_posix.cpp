@@ -1,11 +1,12 @@
-// Process creation and code-page questions for the stand-in.
+// Process creation and code-page questions for the stand-in. Text converts
+// to UTF-16 as Latin-1: every byte is the UTF-16 unit of the same value.
 #include <errno.h>
 #include <limits.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include "platform/posix/path_map.h"
+#include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
 extern char** environ;
@@ -72,6 +73,20 @@ bool createProcess(const char* applicationName, const char*) {
 // creation does.
 bool shellExecute(const char* path) {
     return createProcess(path, nullptr);
+}
+
+int multiByteToWideChar(const char* text, uint16_t* out, int outLength) {
+    int count = 0;
+    for (;;) {
+        if (count >= outLength) {
+            return 0; // like Windows: ERROR_INSUFFICIENT_BUFFER, nothing usable
+        }
+        const unsigned char c = static_cast<unsigned char>(text[count]);
+        out[count++] = c;
+        if (c == 0) {
+            return count;
+        }
+    }
 }
 
 } // namespace posix
