@@ -29,10 +29,7 @@ bool targetFits(const char* target) {
 // shell starts it, asking the user for consent.
 bool startEntry(const char* path) {
     char commandLine[kPathBufferSize + 2];
-    clearBuffer(commandLine, sizeof commandLine);
-    if (!appendChar(commandLine, sizeof commandLine, '"') ||
-        !appendText(commandLine, sizeof commandLine, path) ||
-        !appendChar(commandLine, sizeof commandLine, '"')) {
+    if (!copyQuoted(commandLine, sizeof commandLine, path)) {
         return false;
     }
     if (platform::createProcess(path, commandLine)) {

@@ -45,6 +45,15 @@ bool appendChar(char* buffer, size_t size, char c) {
     return appendText(buffer, size, text);
 }
 
+bool copyQuoted(char* buffer, size_t size, const char* source) {
+    if (copyText(buffer, size, "\"") && appendText(buffer, size, source) &&
+        appendChar(buffer, size, '"')) {
+        return true;
+    }
+    clearBuffer(buffer, size);
+    return false;
+}
+
 size_t characterSize(const char* text) {
     // Trail bytes lie at 0x40 and above in every double-byte code page: a
     // lead byte before anything lower stands alone, so that no '"', ':' or

@@ -25,6 +25,10 @@ bool appendText(char* buffer, size_t size, const char* source);
 // Appends one character; false, buffer unchanged, when it does not fit.
 bool appendChar(char* buffer, size_t size, char c);
 
+// Copies `source` into `buffer` between double quotes. False, with
+// `buffer` holding an empty text, when it does not fit.
+bool copyQuoted(char* buffer, size_t size, const char* source);
+
 // The bytes of the character that starts at `text`: 2 for a lead byte of
 // the ANSI code page with its trail byte, 1 otherwise. In double-byte code
 // pages a trail byte may be 0x5C ('\\') or 0x7C ('|'), so every test for

@@ -68,12 +68,10 @@ ExitCode createRequestedShortcuts(const RunOptions& options, const char* desktop
 // search finds exactly the blanks.
 bool writeUninstallEntry(const char* programPath, const char* uninstallerPath) {
     char command[kPathBufferSize];
-    clearBuffer(command, sizeof command);
-    const bool quote = strchr(uninstallerPath, ' ') != nullptr;
-    if (quote ? !(appendChar(command, sizeof command, '"') &&
-                  appendText(command, sizeof command, uninstallerPath) &&
-                  appendChar(command, sizeof command, '"'))
-              : !copyText(command, sizeof command, uninstallerPath)) {
+    const bool copied = strchr(uninstallerPath, ' ') != nullptr
+                            ? copyQuoted(command, sizeof command, uninstallerPath)
+                            : copyText(command, sizeof command, uninstallerPath);
+    if (!copied) {
         return false;
     }
     return writeMachineThenUser(kUninstallKey, "UninstallString", command) &&
