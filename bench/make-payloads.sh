@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the two benchmark payloads from files this machine already has, the
+# Makes the three benchmark payloads from files this machine already has, the
 # same bytes on every run (no downloads), and packs each three ways: with
 # vempack (the stub's payload), as a 7-Zip console self-extractor and as an
 # NSIS installer, all LZMA with an 8 MiB dictionary, lc 3, lp 0, pb 2.
@@ -8,7 +8,7 @@
 #
 # OUT_DIR/<name>/ receives files/ (the entries), payload.lzma, sfx7z (the
 # 7-Zip self-extractor), nsis.exe and manifest.txt, for <name> in
-# shipped-size and large (or the NAMEs given). A payload whose recipe has not changed is kept.
+# shipped-size, many-files and large (or the NAMEs given). A payload whose recipe has not changed is kept.
 #
 # Content:
 #   PE code      Wine's own 32-bit DLLs and programs, stripped of debug
@@ -27,7 +27,7 @@ OUT_DIR=$1
 VEMPACK=$2
 BENCH_BYTES=$3
 shift 3
-NAMES=(shipped-size large)
+NAMES=(shipped-size many-files large)
 (($# == 0)) || NAMES=("$@")
 export LC_ALL=C
 
@@ -41,6 +41,11 @@ SHIPPED_READER=2412544
 SHIPPED_UNINSTALL=188416
 SHIPPED_README=552960
 SHIPPED_TOTAL=4459669          # License.txt takes the rest
+# many-files: 60 MB in 51 entries (the setup program, 30 programs, 20
+# texts), all of it compressible, about 4:1.
+MANY_PROGRAMS=30
+MANY_TEXTS=20
+MANY_TOTAL=60000000            # the last text takes the rest
 # large: about 200 MB, mixed compressible and incompressible.
 LARGE_READER=85000000
 LARGE_UNINSTALL=8000000
@@ -198,7 +203,7 @@ need_corpus=false
 for name in "${NAMES[@]}"; do fresh "$OUT_DIR/$name" || need_corpus=true; done
 if $need_corpus; then
     echo "make-payloads: building the content corpora" >&2
-    if wanted large; then
+    if wanted large || wanted many-files; then
         make_pe_corpus $((LARGE_READER + LARGE_UNINSTALL))
     else
         make_pe_corpus $((SHIPPED_READER + SHIPPED_UNINSTALL))
@@ -220,6 +225,36 @@ if wanted shipped-size && ! fresh "$dir"; then
     check_size "$dir/files/Setup.exe" "$SHIPPED_SETUP"
     check_size "$dir/files/License.txt" "$license"
     pack "$dir" Setup.exe "Vemlo Reader.exe" Uninstall.exe Readme.txt License.txt
+fi
+
+# Sizes vary from entry to entry (a fixed step through a range), and each
+# entry continues where the one before it ended in its corpus.
+dir=$OUT_DIR/many-files
+if wanted many-files && ! fresh "$dir"; then
+    echo "make-payloads: packing many-files (a minute or two)" >&2
+    rm -rf "$dir"
+    mkdir -p "$dir/files"
+    names=(Setup.exe)
+    setup_program >"$dir/files/Setup.exe"
+    used=$SHIPPED_SETUP pe_at=0 text_at=0
+    pe_size=$(stat -c %s "$work/pe") text_size=$(stat -c %s "$work/text")
+    for ((i = 1; i <= MANY_PROGRAMS; ++i)); do
+        size=$((900000 + i * 104729 % 1500000))
+        name=$(printf 'Program%02d.dll' "$i")
+        slice "$work/pe" "$pe_at" "$size" >"$dir/files/$name"
+        names+=("$name") pe_at=$(((pe_at + size) % pe_size)) used=$((used + size))
+    done
+    for ((i = 1; i < MANY_TEXTS; ++i)); do
+        size=$((200000 + i * 7919 % 600000))
+        name=$(printf 'Document%02d.txt' "$i")
+        slice "$work/text" "$text_at" "$size" >"$dir/files/$name"
+        names+=("$name") text_at=$(((text_at + size) % text_size)) used=$((used + size))
+    done
+    name=$(printf 'Document%02d.txt' "$MANY_TEXTS")
+    slice "$work/text" "$text_at" $((MANY_TOTAL - used)) >"$dir/files/$name"
+    names+=("$name")
+    (($(cat "$dir"/files/* | wc -c) == MANY_TOTAL)) || die "many-files is not $MANY_TOTAL bytes"
+    pack "$dir" "${names[@]}"
 fi
 
 dir=$OUT_DIR/large

@@ -95,7 +95,10 @@ void decompressPayload(const char* firstTempFile, const char* secondTempFile) {
     // decoded archive, or empty, so that nothing partial is ever unpacked.
     platform::Stream output = platform::openStream(secondTempFile, "wb+");
     if (output != nullptr) {
-        bool whole = platform::writeStream(decoded.bytes, 1, decoded.size, output) == decoded.size;
+        // The decoded bytes are not needed once written; giving their memory
+        // back as they go saves the file's cache fresh pages.
+        bool whole =
+            platform::writeStreamDiscarding(decoded.bytes, decoded.size, output) == decoded.size;
         whole = platform::closeStream(output) && whole;
         if (!whole) {
             // A short write (a full disk) would leave the front of the

@@ -1,5 +1,6 @@
-// Large payload blocks on their own aligned mappings, and the rewriting of
-// files that are already empty without truncating them.
+// Large payload blocks on their own aligned mappings, writes that give a
+// block's memory back as they go, and the rewriting of files that are
+// already empty without truncating them.
 #include "platform/posix/posix_impl.h"
 
 #include <gtest/gtest.h>
@@ -131,6 +132,27 @@ TEST_F(PosixRewrite, EmptyFilesAreNotTruncatedOthersAre) {
     EXPECT_TRUE(posix::closeStream(stream));
     EXPECT_EQ(contents(fresh), "");
     EXPECT_EQ(posix::openStream(root_.path().c_str(), "wb+"), nullptr) << "a directory";
+}
+
+TEST_F(PosixRewrite, DiscardingWritesWriteEveryByteFirst) {
+    // Slices of 4 MiB: a mapped block of several slices and a ragged end,
+    // then a heap block. Each is written whole although its pages go.
+    for (const size_t size : {9 * kMiB + 4097, size_t{5000}}) {
+        unsigned char* block = static_cast<unsigned char*>(posix::allocateMemory(size));
+        ASSERT_NE(block, nullptr);
+        std::string expected(size, '\0');
+        for (size_t i = 0; i < size; ++i) {
+            expected[i] =
+                static_cast<char>(block[i] = static_cast<unsigned char>(i * 7 + i / 4096));
+        }
+        const std::string path = root_.path() + "/discarded.tmp";
+        platform::Stream stream = posix::openStream(path.c_str(), "wb+");
+        ASSERT_NE(stream, nullptr);
+        EXPECT_EQ(posix::writeStreamDiscarding(block, size, stream), size);
+        EXPECT_TRUE(posix::closeStream(stream));
+        posix::freeMemory(block);
+        EXPECT_TRUE(contents(path) == expected) << size << " bytes";
+    }
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 // Payload blocks. Small ones come from the C library's heap. Blocks of
 // 2 MiB or more are mapped on their own, start on a 2 MiB boundary and have
 // the huge pages inside them advised as such: filling a 200 MB output
-// buffer then takes about a hundred page faults instead of fifty thousand,
-// and on a virtual machine the faults, not the zeroing, are what fresh
-// memory costs. Huge pages only fill whole aligned 2 MiB ranges inside a
-// block, and the blocks are filled, so no more memory becomes resident than
-// with small pages; the mapped blocks carry no header either.
+// buffer then takes about a hundred page faults instead of fifty thousand.
+// Huge pages only fill whole aligned 2 MiB ranges inside a block, and the
+// blocks are filled, so no more memory becomes resident than with small
+// pages; the mapped blocks carry no header either.
+//
+// A helper thread faults each mapped block's pages in ahead of its filling
+// (page_filler.h).
 #include <malloc.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -13,6 +15,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "platform/posix/page_filler.h"
 #include "platform/posix/posix_impl.h"
 
 namespace posix {
@@ -27,8 +30,14 @@ constexpr size_t kHugePage = size_t{2} << 20;
 struct MappedBlock {
     unsigned char* data;
     size_t length;
+    PageFiller filler;
 };
 MappedBlock gMapped[16];
+
+size_t pageSize() {
+    static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return page;
+}
 
 MappedBlock* findMapped(const void* data) {
     for (MappedBlock& block : gMapped) {
@@ -63,7 +72,7 @@ unsigned char* mapAligned(size_t length) {
 // never its bytes: in place when the space after it is free, else into a
 // fresh aligned mapping, which keeps the data on its 2 MiB boundary.
 void* mapBlock(MappedBlock* block, size_t size) {
-    static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t page = pageSize();
     if (size > SIZE_MAX - 2 * kHugePage) {
         return nullptr;
     }
@@ -81,7 +90,8 @@ void* mapBlock(MappedBlock* block, size_t size) {
             return nullptr;
         }
     }
-    *block = {static_cast<unsigned char*>(data), length};
+    block->data = static_cast<unsigned char*>(data);
+    block->length = length;
     // The advice covers the whole mapping, so that it stays one area the
     // kernel can resize in place.
     madvise(data, length, MADV_HUGEPAGE);
@@ -95,13 +105,27 @@ void* allocateMemory(size_t size) {
         return malloc(size == 0 ? 1 : size);
     }
     MappedBlock* slot = findMapped(nullptr);
-    return slot ? mapBlock(slot, size) : malloc(size);
+    if (slot == nullptr) {
+        return malloc(size);
+    }
+    void* data = mapBlock(slot, size);
+    if (data != nullptr) {
+        startFilling(&slot->filler, slot->data, slot->length, 0);
+    }
+    return data;
 }
 
 void* reallocateMemory(void* block, size_t size) {
     MappedBlock* mapped = block ? findMapped(block) : nullptr;
     if (mapped) {
-        return mapBlock(mapped, size);
+        stopFilling(&mapped->filler);
+        const size_t before = mapped->length;
+        void* data = mapBlock(mapped, size);
+        if (data != nullptr) {
+            // Only what was added is still to be touched.
+            startFilling(&mapped->filler, mapped->data, mapped->length, before);
+        }
+        return data;
     }
     if (size < kHugePage) {
         return realloc(block, size == 0 ? 1 : size);
@@ -119,10 +143,27 @@ void* reallocateMemory(void* block, size_t size) {
 void freeMemory(void* block) {
     MappedBlock* mapped = block ? findMapped(block) : nullptr;
     if (mapped) {
+        stopFilling(&mapped->filler);
         munmap(mapped->data, mapped->length);
-        *mapped = {nullptr, 0};
+        mapped->data = nullptr;
+        mapped->length = 0;
     } else {
         free(block);
+    }
+}
+
+void discardPages(void* block, size_t from, size_t to) {
+    const size_t page = pageSize();
+    MappedBlock* mapped = block ? findMapped(block) : nullptr;
+    if (mapped == nullptr || to > mapped->length) {
+        return;
+    }
+    stopFilling(&mapped->filler);
+    // Whole pages only: the bytes around the range stay as they are.
+    const size_t first = (from + page - 1) & ~(page - 1);
+    const size_t end = to & ~(page - 1);
+    if (first < end) {
+        madvise(mapped->data + first, end - first, MADV_DONTNEED);
     }
 }
 
