@@ -7,12 +7,15 @@
 
 #include <stdint.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "scoped_environment.h"
 
@@ -66,6 +69,40 @@ TEST(PosixMemory, LargeBlocksAreAlignedAndKeepTheirBytesWhenResized) {
     posix::freeMemory(blocker);
     posix::freeMemory(nullptr);
     EXPECT_EQ(posix::allocateMemory(SIZE_MAX - 100), nullptr);
+}
+
+size_t residentBytes(const void* block, size_t size) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> states((size + page - 1) / page);
+    if (mincore(const_cast<void*>(block), size, states.data()) != 0) {
+        return SIZE_MAX;
+    }
+    size_t count = 0;
+    for (const unsigned char state : states) {
+        count += state & 1;
+    }
+    return count * page;
+}
+
+TEST(PosixMemory, PagesFaultInOnlyAheadOfTheFillingThread) {
+    // A helper faults a large block's pages in; it must never change a
+    // byte, and never run far ahead of the thread that fills the block, or
+    // a header that claims 4 GiB would make them all resident.
+    const size_t size = 64 * kMiB;
+    unsigned char* block = static_cast<unsigned char*>(posix::allocateMemory(size));
+    ASSERT_NE(block, nullptr);
+    block[0] = 1;
+    usleep(200 * 1000);
+    EXPECT_LT(residentBytes(block, size), 24 * kMiB);
+    for (size_t i = 0; i < size; ++i) {
+        block[i] = static_cast<unsigned char>(i % 251);
+    }
+    size_t wrong = 0;
+    for (size_t i = 0; i < size; ++i) {
+        wrong += block[i] != static_cast<unsigned char>(i % 251);
+    }
+    EXPECT_EQ(wrong, 0u);
+    posix::freeMemory(block);
 }
 
 class PosixRewrite : public ::testing::Test {

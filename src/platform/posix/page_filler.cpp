@@ -30,7 +30,7 @@ bool resident(const unsigned char* page) {
 
 // False when told to stop first.
 bool waitUntilResident(PageFiller* filler, size_t offset) {
-    const timespec pause = {0, 200 * 1000};
+    const timespec pause = {0, 1000 * 1000};
     while (!resident(filler->data + offset)) {
         if (filler->stop.load(std::memory_order_relaxed)) {
             return false;
