@@ -42,7 +42,7 @@ SHIPPED_UNINSTALL=188416
 SHIPPED_README=552960
 SHIPPED_TOTAL=4459669          # License.txt takes the rest
 # many-files: 60 MB in 51 entries (the setup program, 30 programs, 20
-# texts), all of it compressible, about 4:1.
+# texts), all of it compressible, about 6:1.
 MANY_PROGRAMS=30
 MANY_TEXTS=20
 MANY_TOTAL=60000000            # the last text takes the rest
