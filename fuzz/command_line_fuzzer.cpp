@@ -22,7 +22,7 @@ size_t expectedTailOffset(const std::string& line) {
     if (!line.empty() && line[0] == '"') {
         for (i = 1; i < line.size() && line[i] != '"'; ++i) {
             if (platform::isDbcsLeadByte(static_cast<unsigned char>(line[i])) &&
-                i + 1 < line.size()) {
+                i + 1 < line.size() && static_cast<unsigned char>(line[i + 1]) >= 0x40) {
                 ++i;
             }
         }

@@ -83,7 +83,7 @@ Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::str
             continue;
         }
         const std::string path = destination + "\\" + name;
-        if (!isSafeEntryName(name.c_str()) || path.size() >= kPathBufferSize ||
+        if (!isSafeEntryName(name.c_str(), platform::isDbcsLeadByte) || path.size() >= kPathBufferSize ||
             name.find_first_of("\\/") != std::string::npos) {
             expected.code = kExitEntryOutput;
             return expected;

@@ -17,7 +17,7 @@ constexpr size_t kMaxTargetLength = 242;
 
 bool targetFits(const char* target) {
     size_t length = boundedLength(target, kPathBufferSize);
-    if (endsWithBackslash(target)) {
+    if (endsWithBackslash(target, platform::isDbcsLeadByte)) {
         --length;
     }
     return length <= kMaxTargetLength;
@@ -68,14 +68,15 @@ bool prepareTarget(const char* target, bool targetTooLong) {
     return directoryExists(target) || createDirectoryPath(target);
 }
 
-ExitCode installFrom(const char* archive, RunOptions* options) {
+ExitCode installFrom(const char* archive, const RunOptions& options) {
     char unusedLaunchPath[kPathBufferSize];
     const ExitCode result =
-        unpackPackage(archive, options->targetDirectory, UnpackMode::kInstall, unusedLaunchPath);
+        unpackPackage(archive, options.targetDirectory, UnpackMode::kInstall, unusedLaunchPath);
     if (result != kExitSuccess) {
         return result;
     }
-    return registerApplication(options);
+    return registerApplication(options.targetDirectory,
+                               {options.desktopShortcut, options.startMenuShortcuts});
 }
 
 ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, RunOptions* options) {
@@ -118,7 +119,7 @@ ExitCode runMain(const char* tail) {
         return prepared;
     }
     if (options.installMode) {
-        return installFrom(archive, &options);
+        return installFrom(archive, options);
     }
     return extractAndLaunchFrom(archive, tempDirectory, &options);
 }

@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include "platform/platform.h"
-
 size_t boundedLength(const char* text, size_t limit) {
     size_t length = 0;
     while (length < limit && text[length] != '\0') {
@@ -54,22 +52,14 @@ bool copyQuoted(char* buffer, size_t size, const char* source) {
     return false;
 }
 
-size_t characterSize(const char* text) {
-    // Trail bytes lie at 0x40 and above in every double-byte code page: a
-    // lead byte before anything lower stands alone, so that no '"', ':' or
-    // terminator is ever taken into a character.
-    return platform::isDbcsLeadByte(static_cast<unsigned char>(text[0])) &&
-                   static_cast<unsigned char>(text[1]) >= kLowestTrailByte
-               ? 2
-               : 1;
-}
-
-bool endsWithBackslash(const char* text) {
-    const size_t length = boundedLength(text, kPathBufferSize);
-    bool backslash = false;
-    for (size_t i = 0; i < length; i += characterSize(text + i)) {
-        // A lead byte is never a backslash: only a whole character counts.
-        backslash = text[i] == '\\';
+bool joinPath(char* path, size_t size, const char* directory, const char* name,
+              LeadByteTest isLeadByte) {
+    clearBuffer(path, size);
+    if (copyText(path, size, directory) &&
+        (endsWithBackslash(path, isLeadByte) || appendChar(path, size, '\\')) &&
+        appendText(path, size, name)) {
+        return true;
     }
-    return backslash;
+    clearBuffer(path, size);
+    return false;
 }

@@ -5,6 +5,8 @@
 
 #include <stddef.h>
 
+#include "common/character_walk.h"
+
 // The system's path limit, terminator included.
 constexpr size_t kPathBufferSize = 260;
 
@@ -29,12 +31,10 @@ bool appendChar(char* buffer, size_t size, char c);
 // `buffer` holding an empty text, when it does not fit.
 bool copyQuoted(char* buffer, size_t size, const char* source);
 
-// The bytes of the character that starts at `text`: 2 for a lead byte of
-// the ANSI code page with its trail byte, 1 otherwise. In double-byte code
-// pages a trail byte may be 0x5C ('\\') or 0x7C ('|'), so every test for
-// such a character walks the text with this.
-size_t characterSize(const char* text);
-constexpr unsigned char kLowestTrailByte = 0x40;
-
-// True when the text's last character is a backslash.
-bool endsWithBackslash(const char* text);
+// Joins a directory and a name into `path` (capacity `size`): the
+// directory, a backslash unless it ends in one already (an empty directory
+// gets one), then the name. An empty name gives the directory with its
+// trailing backslash. `path` is cleared first and must not overlap the
+// other two. False, with `path` holding an empty text, when it does not fit.
+bool joinPath(char* path, size_t size, const char* directory, const char* name,
+              LeadByteTest isLeadByte);

@@ -2,20 +2,10 @@
 
 #include <stddef.h>
 
-#include "common/bounded_text.h"
-
 namespace {
-
-bool isSeparator(char c) {
-    return isNameSeparator(c);
-}
 
 char upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool isRefusedCharacter(unsigned char c) {
-    return isRefusedNameCharacter(c);
 }
 
 bool equalsUpper(const char* text, size_t length, const char* word) {
@@ -63,28 +53,23 @@ bool isOnlyDotsAndBlanks(const char* level, size_t length) {
 
 } // namespace
 
-bool isSafeEntryName(const char* name) {
-    if (name[0] == '\0' || isSeparator(name[0])) {
-        return false;
-    }
+bool isSafeEntryName(const char* name, LeadByteTest isLeadByte) {
     size_t start = 0;
-    for (size_t i = 0;; ++i) {
+    for (size_t i = 0;;) {
         const char c = name[i];
-        // A double-byte character is never refused: its trail byte may be
-        // 0x5C or 0x7C without being '\\' or '|'.
-        if (c != '\0' && characterSize(name + i) == 2) {
-            ++i;
-            continue;
-        }
-        if (c != '\0' && !isSeparator(c)) {
-            if (isRefusedCharacter(static_cast<unsigned char>(c))) {
+        if (c != '\0' && c != kNameSeparator) {
+            // A double-byte character is never refused: its trail byte may
+            // be 0x5C or 0x7C without being '\\' or '|'.
+            const size_t size = characterSize(name + i, isLeadByte);
+            if (size == 1 && isRefusedNameCharacter(static_cast<unsigned char>(c))) {
                 return false;
             }
+            i += size;
             continue;
         }
+        // Every level, the last one too, must be a plain file name: an empty
+        // one would make the path absolute, doubled or a directory's.
         const size_t length = i - start;
-        // An empty level ("a\\b" or a trailing separator) names a directory,
-        // not a file.
         if (length == 0 || isOnlyDotsAndBlanks(name + start, length) ||
             isDeviceName(name + start, length)) {
             return false;
@@ -92,6 +77,6 @@ bool isSafeEntryName(const char* name) {
         if (c == '\0') {
             return true;
         }
-        start = i + 1;
+        start = ++i;
     }
 }

@@ -3,25 +3,26 @@
 // and rules of its own, to every name it stores.
 #pragma once
 
-// False for a name that is empty, absolute, drive-qualified, climbs with
-// "..", names an alternate data stream or a device (CON, NUL, COM1 ...), or
-// holds a character that Windows refuses in file names. Names with inner
-// levels ("docs\a.txt") are accepted; both '\' and '/' separate levels,
-// because Windows treats them alike. Characters are walked with
-// characterSize (common/bounded_text.h): the stub's follows the ANSI code
-// page, so a double-byte character whose trail byte is 0x5C or 0x7C is not
-// taken for '\' or '|'; the packer, which stores names for every code page,
-// defines its own that takes every byte alone.
-bool isSafeEntryName(const char* name);
+#include "common/character_walk.h"
 
-// '\' or '/'.
-inline bool isNameSeparator(char c) {
-    return c == '\\' || c == '/';
-}
+// A name is one level ("Setup.exe") or several separated by backslashes
+// ("plugins\platforms\qwindows.dll"), and every level must be a name that
+// Windows would use as it stands. False for a name that is empty, absolute,
+// drive-qualified, has an empty level (a leading, doubled or trailing
+// backslash), a level made only of dots and blanks ("..", "..."), a level
+// that names a device (CON, NUL, COM1 ...) or an alternate data stream, or a
+// character that Windows refuses in file names ('/' among them: the archive
+// separates levels with '\' alone). Characters are walked with
+// `isLeadByte`, so that in a double-byte code page a trail byte 0x5C or 0x7C
+// is neither a separator nor a refused '|'.
+bool isSafeEntryName(const char* name, LeadByteTest isLeadByte);
 
-// Control characters and the characters Windows refuses in a file name,
-// separators aside; ':' covers drive prefixes and alternate data streams.
+// The one level separator of entry names.
+constexpr char kNameSeparator = '\\';
+
+// Control characters and the characters Windows refuses in a file name, the
+// separator aside; ':' covers drive prefixes and alternate data streams.
 inline bool isRefusedNameCharacter(unsigned char c) {
     return c < 32 || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' ||
-           c == '*';
+           c == '*' || c == '/';
 }

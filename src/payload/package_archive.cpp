@@ -112,7 +112,8 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
         ExitCode result = kExitSuccess;
         const bool skipped = mode == UnpackMode::kInstall && isDesignated(header, i);
         if (!skipped) {
-            if (!isSafeEntryName(entry.name) || !composeOutputPath(destination, entry.name, path) ||
+            if (!isSafeEntryName(entry.name, platform::isDbcsLeadByte) ||
+                !composeOutputPath(destination, entry.name, path) ||
                 !writeEntryFile(path, data->bytes, entry.dataSize)) {
                 result = kExitEntryOutput;
             } else if (mode == UnpackMode::kExtractAndLaunch && isDesignated(header, i)) {
@@ -129,14 +130,7 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
 } // namespace
 
 bool composeOutputPath(const char* directory, const char* name, char* path) {
-    clearBuffer(path, kPathBufferSize);
-    const bool fits = copyText(path, kPathBufferSize, directory) &&
-                      (endsWithBackslash(path) || appendChar(path, kPathBufferSize, '\\')) &&
-                      appendText(path, kPathBufferSize, name);
-    if (!fits) {
-        clearBuffer(path, kPathBufferSize);
-    }
-    return fits;
+    return joinPath(path, kPathBufferSize, directory, name, platform::isDbcsLeadByte);
 }
 
 ExitCode unpackPackage(const char* archivePath, const char* destination, UnpackMode mode,

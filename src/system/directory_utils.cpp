@@ -25,10 +25,8 @@ bool driveRootExists(const char* path) {
 
 bool directoryExists(const char* path) {
     char pattern[kPathBufferSize];
-    clearBuffer(pattern, sizeof pattern);
     // "\*.*" and the terminator must fit behind the path.
-    if (!copyText(pattern, sizeof pattern, path) ||
-        !appendText(pattern, sizeof pattern, endsWithBackslash(pattern) ? "*.*" : "\\*.*")) {
+    if (!joinPath(pattern, sizeof pattern, path, "*.*", platform::isDbcsLeadByte)) {
         return false;
     }
     platform::FindHandle find = platform::findFirstFile(pattern);
@@ -64,7 +62,7 @@ bool createDirectoryPath(const char* path) {
     for (size_t i = 0; i < length;) {
         // The prefix holds everything in front of this backslash: one level.
         // A trail byte 0x5C belongs to its character and separates nothing.
-        const size_t size = characterSize(path + i);
+        const size_t size = characterSize(path + i, platform::isDbcsLeadByte);
         if (path[i] == '\\' && !ensureDirectory(prefix)) {
             return false;
         }

@@ -45,18 +45,12 @@ void backUpAssociation() {
     writeMachineThenUser(kApplicationKey, "strCLSID", previousClsid);
 }
 
-bool composeInstalledPath(const char* directory, const char* fileName, char* path) {
-    clearBuffer(path, kPathBufferSize);
-    return copyText(path, kPathBufferSize, directory) &&
-           appendText(path, kPathBufferSize, fileName);
-}
-
-ExitCode createRequestedShortcuts(const RunOptions& options, const char* desktop) {
-    if (options.desktopShortcut &&
-        !createShortcut(kProgramBaseName, desktop, kProgramBaseName, options.targetDirectory)) {
+ExitCode createRequestedShortcuts(ShortcutRequest shortcuts, const char* desktop,
+                                  const char* target) {
+    if (shortcuts.desktop && !createShortcut(kProgramBaseName, desktop, kProgramBaseName, target)) {
         return kExitShortcut;
     }
-    if (options.startMenuShortcuts && !createStartMenuShortcuts(options.targetDirectory)) {
+    if (shortcuts.startMenu && !createStartMenuShortcuts(target)) {
         return kExitShortcut;
     }
     return kExitSuccess;
@@ -82,19 +76,21 @@ bool writeUninstallEntry(const char* programPath, const char* uninstallerPath) {
 
 } // namespace
 
-ExitCode registerApplication(RunOptions* options) {
+ExitCode registerApplication(const char* targetDirectory, ShortcutRequest shortcuts) {
     writeDefaultIcon();
     backUpAssociation();
 
-    char* target = options->targetDirectory;
+    char target[kPathBufferSize];
     char programPath[kPathBufferSize];
     char uninstallerPath[kPathBufferSize];
     // The main sequence refuses targets too long for these paths; a target
     // that still does not fit fails the required writes rather than being
     // recorded cut short.
-    if ((!endsWithBackslash(target) && !appendChar(target, kPathBufferSize, '\\')) ||
-        !composeInstalledPath(target, kProgramFileName, programPath) ||
-        !composeInstalledPath(target, kUninstallerFileName, uninstallerPath)) {
+    if (!joinPath(target, sizeof target, targetDirectory, "", platform::isDbcsLeadByte) ||
+        !joinPath(programPath, sizeof programPath, target, kProgramFileName,
+                  platform::isDbcsLeadByte) ||
+        !joinPath(uninstallerPath, sizeof uninstallerPath, target, kUninstallerFileName,
+                  platform::isDbcsLeadByte)) {
         return kExitRegistryWrite;
     }
 
@@ -103,9 +99,9 @@ ExitCode registerApplication(RunOptions* options) {
     clearBuffer(desktop, sizeof desktop);
     platform::getSpecialFolderPath(platform::kCsidlDesktopDirectory, desktop);
 
-    const ExitCode shortcuts = createRequestedShortcuts(*options, desktop);
-    if (shortcuts != kExitSuccess) {
-        return shortcuts;
+    const ExitCode created = createRequestedShortcuts(shortcuts, desktop, target);
+    if (created != kExitSuccess) {
+        return created;
     }
     if (!writeUninstallEntry(programPath, uninstallerPath)) {
         return kExitRegistryWrite;

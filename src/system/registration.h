@@ -2,9 +2,15 @@
 // association backup, shortcuts, uninstall entry and install path.
 #pragma once
 
-#include "app/run_options.h"
 #include "common/exit_code.h"
 
-// Appends a backslash to `targetDirectory` in place when it has none.
-// Returns kExitSuccess, kExitShortcut or kExitRegistryWrite.
-ExitCode registerApplication(RunOptions* options);
+// The shortcuts the command line asks for ("/d", "/s").
+struct ShortcutRequest {
+    bool desktop;
+    bool startMenu;
+};
+
+// Registers the program installed in `targetDirectory`, which is recorded
+// with a trailing backslash (added to a copy when it has none). Returns
+// kExitSuccess, kExitShortcut or kExitRegistryWrite.
+ExitCode registerApplication(const char* targetDirectory, ShortcutRequest shortcuts);

@@ -7,18 +7,11 @@
 
 namespace {
 
-bool composeLinkPath(const char* folder, const char* linkName, char* path) {
-    clearBuffer(path, kPathBufferSize);
-    return copyText(path, kPathBufferSize, folder) && appendChar(path, kPathBufferSize, '\\') &&
-           appendText(path, kPathBufferSize, linkName) && appendText(path, kPathBufferSize, ".lnk");
-}
-
-// The directory already ends in a backslash when registration calls this,
-// so the parts are joined as they are.
-bool composeTargetPath(const char* directory, const char* baseName, char* path) {
-    clearBuffer(path, kPathBufferSize);
-    return copyText(path, kPathBufferSize, directory) &&
-           appendText(path, kPathBufferSize, baseName) && appendText(path, kPathBufferSize, ".exe");
+// "<directory>\<name><extension>", a backslash only where the directory
+// has none.
+bool composeFilePath(const char* directory, const char* name, const char* extension, char* path) {
+    return joinPath(path, kPathBufferSize, directory, name, platform::isDbcsLeadByte) &&
+           appendText(path, kPathBufferSize, extension);
 }
 
 // True only when the link file was saved: a shortcut that is not on disk
@@ -42,8 +35,8 @@ bool createShortcut(const char* baseName, const char* folder, const char* linkNa
                     const char* directory) {
     char linkPath[kPathBufferSize];
     char targetPath[kPathBufferSize];
-    if (!composeLinkPath(folder, linkName, linkPath) ||
-        !composeTargetPath(directory, baseName, targetPath)) {
+    if (!composeFilePath(folder, linkName, ".lnk", linkPath) ||
+        !composeFilePath(directory, baseName, ".exe", targetPath)) {
         return false;
     }
     platform::comInitialize();
@@ -59,11 +52,12 @@ bool createShortcut(const char* baseName, const char* folder, const char* linkNa
 }
 
 bool createStartMenuShortcuts(const char* directory) {
+    char programs[kPathBufferSize];
     char folder[kPathBufferSize];
-    clearBuffer(folder, sizeof folder);
-    platform::getSpecialFolderPath(platform::kCsidlPrograms, folder);
-    if (!appendChar(folder, sizeof folder, '\\') ||
-        !appendText(folder, sizeof folder, kStartMenuFolderName)) {
+    clearBuffer(programs, sizeof programs);
+    platform::getSpecialFolderPath(platform::kCsidlPrograms, programs);
+    if (!joinPath(folder, sizeof folder, programs, kStartMenuFolderName,
+                  platform::isDbcsLeadByte)) {
         return false;
     }
     return createDirectoryPath(folder) &&

@@ -1,8 +1,9 @@
 // Shortcut files through the shell's link object.
 #pragma once
 
-// Writes "<folder>\<linkName>.lnk" pointing at "<directory><baseName>.exe"
-// with the description "Vemlo Reader". False when the link object or its
+// Writes "<folder>\<linkName>.lnk" pointing at "<directory>\<baseName>.exe"
+// (a backslash only where the folder or directory has none) with the
+// description "Vemlo Reader". False when the link object or its
 // persist interface cannot be had, the link file is not saved, or a path
 // would not fit in 260 bytes.
 bool createShortcut(const char* baseName, const char* folder, const char* linkName,

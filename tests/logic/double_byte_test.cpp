@@ -11,6 +11,7 @@
 #include "format/entry_name.h"
 #include "payload/package_archive.h"
 #include "payloads.h"
+#include "platform/platform.h"
 #include "system/directory_utils.h"
 
 namespace {
@@ -33,27 +34,29 @@ class DoubleByteTest : public testing::Test {
 };
 
 TEST_F(DoubleByteTest, TrailByte5CIsNoBackslash) {
-    EXPECT_FALSE(endsWithBackslash(("C:\\" + kTable).c_str()));
-    EXPECT_TRUE(endsWithBackslash(("C:\\" + kTable + "\\").c_str()));
+    EXPECT_FALSE(endsWithBackslash(("C:\\" + kTable).c_str(), platform::isDbcsLeadByte));
+    EXPECT_TRUE(endsWithBackslash(("C:\\" + kTable + "\\").c_str(), platform::isDbcsLeadByte));
     char path[kPathBufferSize];
     ASSERT_TRUE(composeOutputPath(("C:\\" + kTable).c_str(), kPoster.c_str(), path));
     EXPECT_EQ(std::string(path), "C:\\" + kTable + "\\" + kPoster);
 
     fake::setAnsiCodePage(1252);
-    EXPECT_TRUE(endsWithBackslash(("C:\\" + kTable).c_str())) << "single-byte code page";
+    EXPECT_TRUE(endsWithBackslash(("C:\\" + kTable).c_str(), platform::isDbcsLeadByte))
+        << "single-byte code page";
 }
 
 TEST_F(DoubleByteTest, EntryNamesAreCheckedCharacterByCharacter) {
     for (const std::string& name : {kPoster, kTable, kSoftware + "\\" + kTable + ".txt"}) {
-        EXPECT_TRUE(isSafeEntryName(name.c_str())) << name;
+        EXPECT_TRUE(isSafeEntryName(name.c_str(), platform::isDbcsLeadByte)) << name;
     }
     // A lead byte before a byte below 0x40 stands alone: the ':' counts.
     for (const std::string& name :
          {kTable + "|", kTable + "\\..\\..\\x", std::string("\x83:stream")}) {
-        EXPECT_FALSE(isSafeEntryName(name.c_str())) << name;
+        EXPECT_FALSE(isSafeEntryName(name.c_str(), platform::isDbcsLeadByte)) << name;
     }
     fake::setAnsiCodePage(1252);
-    EXPECT_FALSE(isSafeEntryName(kPoster.c_str())) << "'|' in a single-byte code page";
+    EXPECT_FALSE(isSafeEntryName(kPoster.c_str(), platform::isDbcsLeadByte))
+        << "'|' in a single-byte code page";
 }
 
 TEST_F(DoubleByteTest, LevelsAreMadeWholeCharactersAtATime) {
@@ -66,8 +69,9 @@ TEST_F(DoubleByteTest, LevelsAreMadeWholeCharactersAtATime) {
 }
 
 TEST_F(DoubleByteTest, CommandLineTrailBytesEndNothing) {
-    // 0x22 is never a trail byte, so a quote after a character still ends.
-    EXPECT_STREQ(commandLineTail(("\"C:\\" + kSoftware + "\\setup.exe\" /s").c_str()), "/s");
+    // 0x22 is never a trail byte: a quote right after a lead byte still ends
+    // the program name.
+    EXPECT_STREQ(commandLineTail("\"C:\\setup\x83\" /s"), "/s");
     bool tooLong = false;
     const std::string tail = "\"C:\\" + kSoftware + "\\App\\" + kTable + "\" /d";
     const RunOptions options = parseRunOptions(tail.c_str(), &tooLong);

@@ -14,9 +14,7 @@ const char* const kApplication = "Software\\Vemlo Software\\Vemlo Reader";
 const char* const kIcon = "SOFTWARE\\Classes\\VemloReader.Document\\DefaultIcon";
 
 TEST_F(RegistrationTest, WritesTheWholeTable) {
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
-    EXPECT_STREQ(o.targetDirectory, "D:\\Apps\\");
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitSuccess);
     EXPECT_EQ(machine(kIcon, ""), "Vemlo Reader.exe,1");
     EXPECT_EQ(machine(kUninstall, "UninstallString"), "D:\\Apps\\Uninstall.exe");
     EXPECT_EQ(machine(kUninstall, "DisplayName"), "Vemlo Reader");
@@ -27,8 +25,7 @@ TEST_F(RegistrationTest, WritesTheWholeTable) {
 }
 
 TEST_F(RegistrationTest, TargetWithBackslashIsUsedUnchanged) {
-    RunOptions o = options("D:\\Apps\\");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt("D:\\Apps\\"), kExitSuccess);
     EXPECT_EQ(machine(kApplication, "InstallPath"), "D:\\Apps\\");
     EXPECT_EQ(machine(kUninstall, "DisplayIcon"), "D:\\Apps\\Vemlo Reader.exe");
 }
@@ -39,8 +36,7 @@ TEST_F(RegistrationTest, BacksUpAnotherOwnerOfPdf) {
                         "SOFTWARE\\Classes\\MIME\\Database\\Content Type\\application/pdf",
                         "CLSID"},
                        "{11111111-2222-3333-4444-555555555555}");
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitSuccess);
     EXPECT_EQ(machine(kApplication, "strdocument"), "Other.Pdf");
     EXPECT_EQ(machine(kApplication, "strCLSID"), "{11111111-2222-3333-4444-555555555555}");
 }
@@ -48,8 +44,7 @@ TEST_F(RegistrationTest, BacksUpAnotherOwnerOfPdf) {
 TEST_F(RegistrationTest, OwnerDifferingOnlyInCaseIsBackedUp) {
     writeRegistryValue({platform::kHkeyLocalMachine, "Software\\Classes\\.pdf", ""},
                        "vemloreader.document");
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitSuccess);
     EXPECT_EQ(machine(kApplication, "strdocument"), "vemloreader.document");
     EXPECT_EQ(machine(kApplication, "strCLSID"), "");
 }
@@ -58,15 +53,13 @@ TEST_F(RegistrationTest, ExistingBackupSurvivesWhenTheProgramOwnsPdf) {
     writeRegistryValue({platform::kHkeyLocalMachine, "Software\\Classes\\.pdf", ""},
                        "VemloReader.Document");
     writeRegistryValue({platform::kHkeyLocalMachine, kApplication, "strdocument"}, "Earlier.Pdf");
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitSuccess);
     EXPECT_EQ(machine(kApplication, "strdocument"), "Earlier.Pdf");
     EXPECT_EQ(machine(kApplication, "strCLSID"), "<missing>");
 }
 
 TEST_F(RegistrationTest, NoAssociationBacksUpEmptyTexts) {
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitSuccess);
     uint32_t type = 0;
     uint32_t size = 0;
     platform::RegistryKey key = nullptr;
@@ -82,8 +75,7 @@ TEST_F(RegistrationTest, NoAssociationBacksUpEmptyTexts) {
 
 TEST_F(RegistrationTest, UserWithoutMachineRightsGetsEverythingRequiredUnderTheUserRoot) {
     fake::denyRegistryWrites(true, false);
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitSuccess);
     EXPECT_EQ(machine(kIcon, ""), "<missing>");
     EXPECT_EQ(user(kIcon, ""), "<missing>") << "the icon has no fallback";
     EXPECT_EQ(user(kApplication, "strdocument"), "");
@@ -94,8 +86,7 @@ TEST_F(RegistrationTest, UserWithoutMachineRightsGetsEverythingRequiredUnderTheU
 
 TEST_F(RegistrationTest, UninstallEntryUnderNoRootIsExitTenBeforeThePause) {
     fake::denyRegistryWrites(true, true);
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitRegistryWrite);
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitRegistryWrite);
     EXPECT_EQ(user(kUninstall, "UninstallString"), "<missing>");
     EXPECT_EQ(user(kApplication, "InstallPath"), "<missing>");
     EXPECT_TRUE(fake::callsWithDetail("sleepMilliseconds").empty()) << "no pause";
@@ -104,8 +95,7 @@ TEST_F(RegistrationTest, UninstallEntryUnderNoRootIsExitTenBeforeThePause) {
 TEST_F(RegistrationTest, InstallPathUnderNoRootIsExitTen) {
     // Both roots refuse writes from the pause before InstallPath on.
     fake::onCall("sleepMilliseconds", 1, [] { fake::denyRegistryWrites(true, true); });
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitRegistryWrite);
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitRegistryWrite);
     EXPECT_EQ(machine(kUninstall, "UninstallPath"), "D:\\Apps\\Uninstall.exe");
     EXPECT_EQ(machine(kApplication, "InstallPath"), "<missing>");
     EXPECT_EQ(user(kApplication, "InstallPath"), "<missing>");
@@ -113,8 +103,7 @@ TEST_F(RegistrationTest, InstallPathUnderNoRootIsExitTen) {
 
 TEST_F(RegistrationTest, FailingDesktopShortcutIsExitTwelveBeforeTheUninstallEntry) {
     fake::failCall("createShellLink");
-    RunOptions o = options("D:\\Apps", true, true);
-    EXPECT_EQ(registerApplication(&o), kExitShortcut);
+    EXPECT_EQ(registerAt("D:\\Apps", true, true), kExitShortcut);
     EXPECT_EQ(machine(kIcon, ""), "Vemlo Reader.exe,1");
     EXPECT_EQ(machine(kUninstall, "DisplayName"), "<missing>");
     EXPECT_EQ(machine(kApplication, "InstallPath"), "<missing>");
@@ -124,30 +113,26 @@ TEST_F(RegistrationTest, FailingDesktopShortcutIsExitTwelveBeforeTheUninstallEnt
 TEST_F(RegistrationTest, RefusedMachineWideValueFallsBackAndRefusedUnderBothIsExitTen) {
     // The fifth value set is UninstallString under the machine-wide root.
     fake::failCall("regSetValue", 5);
-    RunOptions o = options("D:\\Apps");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt("D:\\Apps"), kExitSuccess);
     EXPECT_EQ(machine(kUninstall, "UninstallString"), "<missing>");
     EXPECT_EQ(user(kUninstall, "UninstallString"), "D:\\Apps\\Uninstall.exe");
     EXPECT_EQ(machine(kUninstall, "DisplayName"), "Vemlo Reader") << "each value chooses its root";
 
     fake::reset();
     fake::failCall("regSetValue", 5, true);
-    o = options("D:\\Other");
-    EXPECT_EQ(registerApplication(&o), kExitRegistryWrite);
+    EXPECT_EQ(registerAt("D:\\Other"), kExitRegistryWrite);
     EXPECT_EQ(user(kUninstall, "DisplayName"), "<missing>") << "nothing after UninstallString";
     EXPECT_TRUE(fake::callsWithDetail("sleepMilliseconds").empty());
 }
 
 TEST_F(RegistrationTest, UnsavedDesktopShortcutIsExitTwelve) {
     fake::failCall("persistFileSave");
-    RunOptions o = options("D:\\Apps", true);
-    EXPECT_EQ(registerApplication(&o), kExitShortcut);
+    EXPECT_EQ(registerAt("D:\\Apps", true), kExitShortcut);
     EXPECT_EQ(machine(kUninstall, "DisplayName"), "<missing>");
 }
 
 TEST_F(RegistrationTest, UninstallStringIsQuotedOnlyWhenItHoldsABlank) {
-    RunOptions o = options("C:\\Program Files\\Vemlo Reader");
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt("C:\\Program Files\\Vemlo Reader"), kExitSuccess);
     EXPECT_EQ(machine(kUninstall, "UninstallString"),
               "\"C:\\Program Files\\Vemlo Reader\\Uninstall.exe\"");
     EXPECT_EQ(machine(kUninstall, "UninstallPath"),
@@ -159,8 +144,7 @@ TEST_F(RegistrationTest, UninstallStringIsQuotedOnlyWhenItHoldsABlank) {
 TEST_F(RegistrationTest, DoubleByteTargetEndingInTrailByte5CGetsItsBackslash) {
     fake::setAnsiCodePage(932);
     const std::string table = "C:\\\x95\x5C"; // C:\ and the character for "table"
-    RunOptions o = options(table, true);
-    EXPECT_EQ(registerApplication(&o), kExitSuccess);
+    EXPECT_EQ(registerAt(table, true), kExitSuccess);
     EXPECT_EQ(machine(kApplication, "InstallPath"), table + "\\");
     EXPECT_EQ(machine(kUninstall, "DisplayIcon"), table + "\\Vemlo Reader.exe");
     EXPECT_EQ(machine(kUninstall, "UninstallString"), table + "\\Uninstall.exe");
@@ -168,9 +152,8 @@ TEST_F(RegistrationTest, DoubleByteTargetEndingInTrailByte5CGetsItsBackslash) {
     const Bytes target = toBytes(table + "\\Vemlo Reader.exe");
     EXPECT_NE(std::search(link.begin(), link.end(), target.begin(), target.end()), link.end());
 
-    RunOptions withBackslash = options(table + "\\");
-    EXPECT_EQ(registerApplication(&withBackslash), kExitSuccess);
-    EXPECT_EQ(std::string(withBackslash.targetDirectory), table + "\\");
+    EXPECT_EQ(registerAt(table + "\\"), kExitSuccess);
+    EXPECT_EQ(machine(kApplication, "InstallPath"), table + "\\");
 }
 
 } // namespace

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "app/run_options.h"
 #include "fake_platform.h"
+#include "system/registration.h"
 #include "system/registry_access.h"
 #include "temp_dir.h"
 
@@ -18,14 +16,8 @@ class RegistryFixture : public testing::Test {
         mkdir((dir / "Desktop").c_str(), 0755);
     }
 
-    RunOptions options(const std::string& target, bool desktop = false, bool startMenu = false) {
-        RunOptions o;
-        memset(&o, 0, sizeof o);
-        o.installMode = true;
-        strncpy(o.targetDirectory, target.c_str(), sizeof o.targetDirectory - 1);
-        o.desktopShortcut = desktop;
-        o.startMenuShortcuts = startMenu;
-        return o;
+    ExitCode registerAt(const std::string& target, bool desktop = false, bool startMenu = false) {
+        return registerApplication(target.c_str(), {desktop, startMenu});
     }
 
     // The value as text, or "<missing>".

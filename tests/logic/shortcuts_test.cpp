@@ -25,11 +25,11 @@ TEST_F(ShortcutsTest, CreatesLinkWithTargetAndDescription) {
               fake::countCalls("shellLinkQueryPersistFile"));
 }
 
-TEST_F(ShortcutsTest, DirectoryIsJoinedAsItIs) {
+TEST_F(ShortcutsTest, DirectoryWithoutBackslashGetsOne) {
     const std::string desk = dir / "Desk";
     mkdir(desk.c_str(), 0755);
     ASSERT_TRUE(createShortcut("Vemlo Reader", desk.c_str(), "Vemlo Reader", "D:\\Apps"));
-    EXPECT_EQ(linkText(desk + "/Vemlo Reader.lnk").rfind("Target=D:\\AppsVemlo Reader.exe\n", 0),
+    EXPECT_EQ(linkText(desk + "/Vemlo Reader.lnk").rfind("Target=D:\\Apps\\Vemlo Reader.exe\n", 0),
               0u);
 }
 

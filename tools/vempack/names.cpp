@@ -1,19 +1,12 @@
 // Entry name rules and helpers.
 #include "names.h"
 
-#include "common/bounded_text.h"
 #include "format/entry_name.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <unordered_set>
 #include <utility>
-
-// The stub's name rule walks characters with this; the packer stores names
-// for every code page, so it takes every byte alone.
-size_t characterSize(const char*) {
-    return 1;
-}
 
 namespace vempack {
 namespace {
@@ -42,14 +35,14 @@ std::string nameProblem(const std::string& name) {
         if (static_cast<unsigned char>(c) < 0x20) {
             return "the name contains a control character";
         }
-        if (isNameSeparator(c) || isRefusedNameCharacter(static_cast<unsigned char>(c))) {
+        if (c == kNameSeparator || isRefusedNameCharacter(static_cast<unsigned char>(c))) {
             return std::string("the name contains the character '") + c + "'";
         }
     }
     if (name.back() == '.' || name.back() == ' ') {
         return "the name ends in a dot or space, which Windows strips";
     }
-    if (!isSafeEntryName(name.c_str())) {
+    if (!isSafeEntryName(name.c_str(), neverLeadByte)) {
         return "the name is a Windows device name";
     }
     return std::string();

@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "common/character_walk.h"
 #include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
@@ -50,14 +51,13 @@ uint32_t getTempPath(uint32_t bufferLength, char* buffer) {
 }
 
 uint32_t getTempFileName(const char* directory, const char* prefix, uint32_t unique, char* out) {
+    // The directory as GetTempPathA gives it ends in a separator; '/' counts
+    // too, since the stand-in's own temporary path is a host one.
     bool needsSeparator = true;
-    for (const char* p = directory; *p != '\0'; ++p) {
-        needsSeparator = *p != '\\' && *p != '/';
-        if (isDbcsLeadByte(static_cast<unsigned char>(*p)) &&
-            static_cast<unsigned char>(p[1]) >= 0x40) {
-            needsSeparator = true;
-            ++p;
-        }
+    for (const char* p = directory; *p != '\0';) {
+        const size_t size = characterSize(p, isDbcsLeadByte);
+        needsSeparator = size == 2 || (*p != '\\' && *p != '/');
+        p += size;
     }
     // The logic always lets the call choose the number (`unique` 0).
     (void)unique;

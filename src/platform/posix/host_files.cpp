@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/character_walk.h"
 #include "platform/posix/posix_impl.h"
 
 namespace posix {
@@ -101,8 +102,7 @@ bool mapPath(const char* windowsPath, char* out, size_t outSize) {
     size_t length = 0;
     for (; *p != '\0'; ++p) {
         // A double-byte character's trail byte may be 0x5C; it is kept.
-        const bool doubleByte = isDbcsLeadByte(static_cast<unsigned char>(*p)) &&
-                                static_cast<unsigned char>(p[1]) >= 0x40;
+        const bool doubleByte = characterSize(p, isDbcsLeadByte) == 2;
         if (length + (doubleByte ? 2 : 1) >= outSize) {
             out[0] = '\0';
             return false;

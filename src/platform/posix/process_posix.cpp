@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include "common/character_walk.h"
 #include "platform/posix/host_files.h"
 #include "platform/posix/posix_impl.h"
 
@@ -32,19 +33,9 @@ void setAnsiCodePage(unsigned codePage) {
     chosenCodePage = codePage == 0 ? -1 : static_cast<long>(codePage);
 }
 
-// The lead-byte ranges of the double-byte code pages; any other code page
-// is a single-byte one.
 bool isDbcsLeadByte(unsigned char c) {
-    switch (ansiCodePage()) {
-    case 932:
-        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    case 936:
-    case 949:
-    case 950:
-        return c >= 0x81 && c <= 0xFE;
-    default:
-        return false;
-    }
+    const long codePage = ansiCodePage();
+    return codePage > 0 && leadByteTestOf(static_cast<unsigned>(codePage))(c);
 }
 
 // The command line is the program's path in quotes, which stands for the
