@@ -91,6 +91,12 @@ set(VEMSETUP_WIN32_LINK_OPTIONS
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     # ASLR over the whole 64-bit address space (64-bit images only).
     list(APPEND VEMSETUP_WIN32_LINK_OPTIONS -Wl,--high-entropy-va)
+else()
+    # 4 GiB of address space on 64-bit Windows instead of 2: the compressed
+    # payload and the decoded archive are held whole at once. Sizes and
+    # offsets are size_t or 64-bit throughout, never signed 32-bit values,
+    # so addresses above 2 GiB are safe.
+    list(APPEND VEMSETUP_WIN32_LINK_OPTIONS -Wl,--large-address-aware)
 endif()
 
 # uuid: the link object's CLSID and IIDs (a static library). advapi32,

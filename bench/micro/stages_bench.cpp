@@ -31,7 +31,7 @@
 #include "payload/lzma_decoder.h"
 #include "payload/lzma_stage.h"
 #include "payload/package_archive.h"
-#include "payload/read_exact.h"
+#include "payload/exact_io.h"
 #include "platform/platform.h"
 
 namespace {

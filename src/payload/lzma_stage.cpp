@@ -3,8 +3,8 @@
 #include <stdint.h>
 
 #include "format/lzma_alone_header.h"
+#include "payload/exact_io.h"
 #include "payload/lzma_decoder.h"
-#include "payload/read_exact.h"
 #include "platform/platform.h"
 
 namespace {
@@ -87,18 +87,14 @@ void decompressPayload(const char* firstTempFile, const char* secondTempFile) {
     if (readCompressedFile(firstTempFile, &header, &data, &dataSize)) {
         decoded = decode(header, data, dataSize);
     }
-    // The compressed bytes are spent: their pages can take the archive's
-    // file data instead of fresh ones.
+    // The compressed bytes are spent before the archive is written.
     platform::freeMemory(data);
 
     // Whatever happened above, the second file is rewritten: with the whole
     // decoded archive, or empty, so that nothing partial is ever unpacked.
     platform::Stream output = platform::openStream(secondTempFile, "wb+");
     if (output != nullptr) {
-        // The decoded bytes are not needed once written; giving their memory
-        // back as they go saves the file's cache fresh pages.
-        bool whole =
-            platform::writeStreamDiscarding(decoded.bytes, decoded.size, output) == decoded.size;
+        bool whole = writeExact(output, decoded.bytes, decoded.size);
         whole = platform::closeStream(output) && whole;
         if (!whole) {
             // A short write (a full disk) would leave the front of the

@@ -5,7 +5,7 @@
 #include "common/bounded_text.h"
 #include "common/little_endian.h"
 #include "format/entry_name.h"
-#include "payload/read_exact.h"
+#include "payload/exact_io.h"
 #include "platform/platform.h"
 
 namespace {
@@ -93,7 +93,7 @@ bool writeEntryFile(const char* path, const unsigned char* data, uint32_t size) 
         return false;
     }
     // A short write (a full disk) must not pass for an installed file.
-    const bool whole = platform::writeStream(data, 1, size, output) == size;
+    const bool whole = writeExact(output, data, size);
     return platform::closeStream(output) && whole;
 }
 

@@ -1,6 +1,5 @@
-// Large payload blocks on their own aligned mappings, writes that give a
-// block's memory back as they go, and the rewriting of files that are
-// already empty without truncating them.
+// Large payload blocks on their own aligned mappings, and the rewriting of
+// files that are already empty without truncating them.
 #include "platform/posix/posix_impl.h"
 
 #include <gtest/gtest.h>
@@ -71,40 +70,6 @@ TEST(PosixMemory, LargeBlocksAreAlignedAndKeepTheirBytesWhenResized) {
     EXPECT_EQ(posix::allocateMemory(SIZE_MAX - 100), nullptr);
 }
 
-size_t residentBytes(const void* block, size_t size) {
-    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    std::vector<unsigned char> states((size + page - 1) / page);
-    if (mincore(const_cast<void*>(block), size, states.data()) != 0) {
-        return SIZE_MAX;
-    }
-    size_t count = 0;
-    for (const unsigned char state : states) {
-        count += state & 1;
-    }
-    return count * page;
-}
-
-TEST(PosixMemory, PagesFaultInOnlyAheadOfTheFillingThread) {
-    // A helper faults a large block's pages in; it must never change a
-    // byte, and never run far ahead of the thread that fills the block, or
-    // a header that claims 4 GiB would make them all resident.
-    const size_t size = 64 * kMiB;
-    unsigned char* block = static_cast<unsigned char*>(posix::allocateMemory(size));
-    ASSERT_NE(block, nullptr);
-    block[0] = 1;
-    usleep(200 * 1000);
-    EXPECT_LT(residentBytes(block, size), 24 * kMiB);
-    for (size_t i = 0; i < size; ++i) {
-        block[i] = static_cast<unsigned char>(i % 251);
-    }
-    size_t wrong = 0;
-    for (size_t i = 0; i < size; ++i) {
-        wrong += block[i] != static_cast<unsigned char>(i % 251);
-    }
-    EXPECT_EQ(wrong, 0u);
-    posix::freeMemory(block);
-}
-
 class PosixRewrite : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(root_.valid()); }
@@ -169,27 +134,6 @@ TEST_F(PosixRewrite, EmptyFilesAreNotTruncatedOthersAre) {
     EXPECT_TRUE(posix::closeStream(stream));
     EXPECT_EQ(contents(fresh), "");
     EXPECT_EQ(posix::openStream(root_.path().c_str(), "wb+"), nullptr) << "a directory";
-}
-
-TEST_F(PosixRewrite, DiscardingWritesWriteEveryByteFirst) {
-    // Slices of 4 MiB: a mapped block of several slices and a ragged end,
-    // then a heap block. Each is written whole although its pages go.
-    for (const size_t size : {9 * kMiB + 4097, size_t{5000}}) {
-        unsigned char* block = static_cast<unsigned char*>(posix::allocateMemory(size));
-        ASSERT_NE(block, nullptr);
-        std::string expected(size, '\0');
-        for (size_t i = 0; i < size; ++i) {
-            expected[i] =
-                static_cast<char>(block[i] = static_cast<unsigned char>(i * 7 + i / 4096));
-        }
-        const std::string path = root_.path() + "/discarded.tmp";
-        platform::Stream stream = posix::openStream(path.c_str(), "wb+");
-        ASSERT_NE(stream, nullptr);
-        EXPECT_EQ(posix::writeStreamDiscarding(block, size, stream), size);
-        EXPECT_TRUE(posix::closeStream(stream));
-        posix::freeMemory(block);
-        EXPECT_TRUE(contents(path) == expected) << size << " bytes";
-    }
 }
 
 } // namespace

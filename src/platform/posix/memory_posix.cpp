@@ -5,9 +5,6 @@
 // Huge pages only fill whole aligned 2 MiB ranges inside a block, and the
 // blocks are filled, so no more memory becomes resident than with small
 // pages; the mapped blocks carry no header either.
-//
-// A helper thread faults each mapped block's pages in ahead of its filling
-// (page_filler.h).
 #include <malloc.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -15,7 +12,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "platform/posix/page_filler.h"
 #include "platform/posix/posix_impl.h"
 
 namespace posix {
@@ -30,7 +26,6 @@ constexpr size_t kHugePage = size_t{2} << 20;
 struct MappedBlock {
     unsigned char* data;
     size_t length;
-    PageFiller filler;
 };
 MappedBlock gMapped[16];
 
@@ -108,24 +103,13 @@ void* allocateMemory(size_t size) {
     if (slot == nullptr) {
         return malloc(size);
     }
-    void* data = mapBlock(slot, size);
-    if (data != nullptr) {
-        startFilling(&slot->filler, slot->data, slot->length, 0);
-    }
-    return data;
+    return mapBlock(slot, size);
 }
 
 void* reallocateMemory(void* block, size_t size) {
     MappedBlock* mapped = block ? findMapped(block) : nullptr;
     if (mapped) {
-        stopFilling(&mapped->filler);
-        const size_t before = mapped->length;
-        void* data = mapBlock(mapped, size);
-        if (data != nullptr) {
-            // Only what was added is still to be touched.
-            startFilling(&mapped->filler, mapped->data, mapped->length, before);
-        }
-        return data;
+        return mapBlock(mapped, size);
     }
     if (size < kHugePage) {
         return realloc(block, size == 0 ? 1 : size);
@@ -143,27 +127,11 @@ void* reallocateMemory(void* block, size_t size) {
 void freeMemory(void* block) {
     MappedBlock* mapped = block ? findMapped(block) : nullptr;
     if (mapped) {
-        stopFilling(&mapped->filler);
         munmap(mapped->data, mapped->length);
         mapped->data = nullptr;
         mapped->length = 0;
     } else {
         free(block);
-    }
-}
-
-void discardPages(void* block, size_t from, size_t to) {
-    const size_t page = pageSize();
-    MappedBlock* mapped = block ? findMapped(block) : nullptr;
-    if (mapped == nullptr || to > mapped->length) {
-        return;
-    }
-    stopFilling(&mapped->filler);
-    // Whole pages only: the bytes around the range stay as they are.
-    const size_t first = (from + page - 1) & ~(page - 1);
-    const size_t end = to & ~(page - 1);
-    if (first < end) {
-        madvise(mapped->data + first, end - first, MADV_DONTNEED);
     }
 }
 

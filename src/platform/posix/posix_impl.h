@@ -15,9 +15,4 @@ namespace posix {
 // mapping: 932, 936, 949 or 950, or any other for a single-byte one. Unset
 // (0), the environment variable VEMSETUP_ANSI_CODEPAGE decides.
 void setAnsiCodePage(unsigned codePage);
-
-// Gives back the whole pages of [from, to) of a block from allocateMemory
-// when it is one of the mapped ones; their bytes become zero. Heap blocks
-// are left alone.
-void discardPages(void* block, size_t from, size_t to);
 } // namespace posix

@@ -57,25 +57,6 @@ size_t writeStream(const void* buffer, size_t itemSize, size_t count, platform::
     return fwrite(buffer, itemSize, count, asFile(stream));
 }
 
-size_t writeStreamDiscarding(void* block, size_t count, platform::Stream stream) {
-    // In slices, each one's pages given back once it is written: the written
-    // bytes then need no fresh memory in the file's cache, and the system
-    // holds the data once rather than twice.
-    constexpr size_t kSlice = size_t{4} << 20;
-    unsigned char* const bytes = static_cast<unsigned char*>(block);
-    size_t written = 0;
-    while (written < count) {
-        const size_t slice = count - written < kSlice ? count - written : kSlice;
-        const size_t moved = fwrite(bytes + written, 1, slice, asFile(stream));
-        written += moved;
-        if (moved != slice) {
-            break;
-        }
-        discardPages(block, written - slice, written);
-    }
-    return written;
-}
-
 bool seekStream(platform::Stream stream, int64_t offset, platform::SeekOrigin origin) {
     return fseeko(asFile(stream), static_cast<off_t>(offset),
                   origin == platform::kSeekEnd ? SEEK_END : SEEK_SET) == 0;

@@ -56,11 +56,6 @@ size_t writeStream(const void* buffer, size_t itemSize, size_t count, Stream str
     return fwrite(buffer, itemSize, count, toFile(stream));
 }
 
-size_t writeStreamDiscarding(void* block, size_t count, Stream stream) {
-    // The heap keeps its pages: one write, as writeStream.
-    return writeStream(block, 1, count, stream);
-}
-
 bool seekStream(Stream stream, int64_t offset, SeekOrigin origin) {
     if (stream == NULL) {
         return false;

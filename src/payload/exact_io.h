@@ -1,0 +1,13 @@
+// Whole-count reads and writes on buffered streams: a short count is a
+// failure, never a partial success.
+#pragma once
+
+#include <stddef.h>
+
+#include "platform/platform.h"
+
+// Reads `count` bytes; true only when all of them arrived.
+bool readExact(platform::Stream stream, void* buffer, size_t count);
+
+// Writes `count` bytes; true only when all of them were taken.
+bool writeExact(platform::Stream stream, const void* buffer, size_t count);
