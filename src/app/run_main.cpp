@@ -24,18 +24,23 @@ bool targetFits(const char* target) {
 }
 
 // Starts the designated entry with its path in quotes as the command line,
-// so that a blank in the path does not split it into arguments. A program
-// that needs elevation cannot be created by this unelevated process; the
-// shell starts it, asking the user for consent.
-bool startEntry(const char* path) {
+// so that a blank in the path does not split it into arguments, and with the
+// error mode it would have had without us (it is inherited). Process
+// creation starts programs only: one that needs elevation cannot be created
+// by this unelevated process, and a file that is no program (an .msi, a
+// .bat) cannot be created at all. The shell starts both the way Explorer
+// would, asking the user for consent where elevation is needed.
+bool startEntry(const char* path, uint32_t errorMode) {
     char commandLine[kPathBufferSize + 2];
     if (!copyQuoted(commandLine, sizeof commandLine, path)) {
         return false;
     }
+    platform::setErrorMode(errorMode);
     if (platform::createProcess(path, commandLine)) {
         return true;
     }
-    return platform::getLastError() == platform::kErrorElevationRequired &&
+    const uint32_t error = platform::getLastError();
+    return (error == platform::kErrorElevationRequired || error == platform::kErrorBadExeFormat) &&
            platform::shellExecute(path);
 }
 
@@ -79,7 +84,8 @@ ExitCode installFrom(const char* archive, const RunOptions& options) {
                                {options.desktopShortcut, options.startMenuShortcuts});
 }
 
-ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, RunOptions* options) {
+ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, RunOptions* options,
+                              uint32_t entryErrorMode) {
     char workDirectory[kPathBufferSize];
     bool created = false;
     if (!createWorkDirectory(tempDirectory, workDirectory, &created)) {
@@ -98,7 +104,7 @@ ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, Ru
         return result;
     }
     // An archive that designates nothing is unpacked and nothing is started.
-    if (launchPath[0] != '\0' && !startEntry(launchPath)) {
+    if (launchPath[0] != '\0' && !startEntry(launchPath, entryErrorMode)) {
         return kExitEntryStart;
     }
     return kExitSuccess;
@@ -106,7 +112,7 @@ ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, Ru
 
 } // namespace
 
-ExitCode runMain(const char* tail) {
+ExitCode runMain(const char* tail, uint32_t entryErrorMode) {
     bool targetTooLong = false;
     RunOptions options = parseRunOptions(tail, &targetTooLong);
     if (options.installMode && !prepareTarget(options.targetDirectory, targetTooLong)) {
@@ -121,5 +127,5 @@ ExitCode runMain(const char* tail) {
     if (options.installMode) {
         return installFrom(archive, options);
     }
-    return extractAndLaunchFrom(archive, tempDirectory, &options);
+    return extractAndLaunchFrom(archive, tempDirectory, &options, entryErrorMode);
 }

@@ -4,4 +4,8 @@
 
 #include "common/exit_code.h"
 
-ExitCode runMain(const char* tail);
+#include <stdint.h>
+
+// `entryErrorMode` is the error mode that the started entry inherits: the
+// one the process had before it set its own.
+ExitCode runMain(const char* tail, uint32_t entryErrorMode = 0);

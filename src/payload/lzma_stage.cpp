@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include "format/lzma_alone_header.h"
+#include "payload/busy_retry.h"
 #include "payload/exact_io.h"
 #include "payload/lzma_decoder.h"
 #include "platform/platform.h"
@@ -21,7 +22,7 @@ bool readCompressedFile(const char* path, LzmaAloneHeader* header, unsigned char
                         size_t* dataSize) {
     *data = nullptr;
     *dataSize = 0;
-    platform::Stream stream = platform::openStream(path, "rb");
+    platform::Stream stream = openStreamWhenFree(path, "rb");
     if (stream == nullptr) {
         return false;
     }
@@ -36,9 +37,13 @@ bool readCompressedFile(const char* path, LzmaAloneHeader* header, unsigned char
         platform::seekStream(stream, 0, platform::kSeekSet) &&
         readExact(stream, headerBytes, sizeof headerBytes)) {
         *header = parseLzmaAloneHeader(headerBytes);
-        *dataSize = static_cast<size_t>(fileSize) - kLzmaAloneHeaderSize;
-        // One extra byte keeps the block non-empty for an empty stream.
-        *data = static_cast<unsigned char*>(platform::allocateMemory(*dataSize + 1));
+        // Subtracted in 64 bits: a 32-bit size_t would cut the file size
+        // before the header is taken off it.
+        *dataSize = static_cast<size_t>(static_cast<uint64_t>(fileSize) - kLzmaAloneHeaderSize);
+        // An empty stream still gets a block of its own; no size is added
+        // to, so none can wrap around in a 32-bit size_t.
+        *data =
+            static_cast<unsigned char*>(platform::allocateMemory(*dataSize == 0 ? 1 : *dataSize));
         ok = *data != nullptr && readExact(stream, *data, *dataSize);
     }
     platform::closeStream(stream);
@@ -92,14 +97,14 @@ void decompressPayload(const char* firstTempFile, const char* secondTempFile) {
 
     // Whatever happened above, the second file is rewritten: with the whole
     // decoded archive, or empty, so that nothing partial is ever unpacked.
-    platform::Stream output = platform::openStream(secondTempFile, "wb+");
+    platform::Stream output = openStreamWhenFree(secondTempFile, "wb+");
     if (output != nullptr) {
         bool whole = writeExact(output, decoded.bytes, decoded.size);
         whole = platform::closeStream(output) && whole;
         if (!whole) {
             // A short write (a full disk) would leave the front of the
             // archive to be unpacked; an empty file is refused as a whole.
-            platform::Stream emptied = platform::openStream(secondTempFile, "wb+");
+            platform::Stream emptied = openStreamWhenFree(secondTempFile, "wb+");
             if (emptied != nullptr) {
                 platform::closeStream(emptied);
             }
@@ -107,5 +112,5 @@ void decompressPayload(const char* firstTempFile, const char* secondTempFile) {
     }
 
     platform::freeMemory(decoded.bytes);
-    platform::deleteFile(firstTempFile);
+    deleteFileWhenFree(firstTempFile);
 }

@@ -5,8 +5,10 @@
 #include "common/bounded_text.h"
 #include "common/little_endian.h"
 #include "format/entry_name.h"
+#include "payload/busy_retry.h"
 #include "payload/exact_io.h"
 #include "platform/platform.h"
+#include "system/directory_utils.h"
 
 namespace {
 
@@ -77,24 +79,31 @@ bool reserveEntryBuffer(EntryBuffer* buffer, size_t size) {
 // One record's name and data, checked whole before anything is written.
 bool readEntry(ArchiveReader* reader, PackageEntry* entry, EntryBuffer* data) {
     memset(entry, 0, sizeof *entry);
-    // One spare byte keeps the block non-empty for an empty file.
+    // An empty file still gets a block; no size is added to, so none can
+    // wrap around in a 32-bit size_t.
     return readUint32(reader, &entry->nameLength) && entry->nameLength < sizeof entry->name &&
            readBytes(reader, entry->name, entry->nameLength) &&
            strlen(entry->name) == entry->nameLength && readUint32(reader, &entry->dataSize) &&
            entry->dataSize <= reader->remaining &&
-           reserveEntryBuffer(data, size_t{entry->dataSize} + 1) &&
+           reserveEntryBuffer(data, entry->dataSize == 0 ? 1 : entry->dataSize) &&
            readBytes(reader, data->bytes, entry->dataSize);
 }
 
 // A file that cannot be created, or is not written whole, fails the entry.
+// A short write (a full disk) must not pass for an installed file: what
+// was written of it goes again, so that no file that looks complete but is
+// cut short stays behind.
 bool writeEntryFile(const char* path, const unsigned char* data, uint32_t size) {
-    platform::Stream output = platform::openStream(path, "wb+");
+    platform::Stream output = openStreamWhenFree(path, "wb+");
     if (output == nullptr) {
         return false;
     }
-    // A short write (a full disk) must not pass for an installed file.
-    const bool whole = writeExact(output, data, size);
-    return platform::closeStream(output) && whole;
+    bool whole = writeExact(output, data, size);
+    whole = platform::closeStream(output) && whole;
+    if (!whole) {
+        deleteFileWhenFree(path);
+    }
+    return whole;
 }
 
 bool isDesignated(const PackageHeader& header, int32_t index) {
@@ -114,6 +123,7 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
         if (!skipped) {
             if (!isSafeEntryName(entry.name, platform::isDbcsLeadByte) ||
                 !composeOutputPath(destination, entry.name, path) ||
+                !createInnerLevels(destination, entry.name) ||
                 !writeEntryFile(path, data->bytes, entry.dataSize)) {
                 result = kExitEntryOutput;
             } else if (mode == UnpackMode::kExtractAndLaunch && isDesignated(header, i)) {
@@ -136,7 +146,9 @@ bool composeOutputPath(const char* directory, const char* name, char* path) {
 ExitCode unpackPackage(const char* archivePath, const char* destination, UnpackMode mode,
                        char* launchPath) {
     clearBuffer(launchPath, kPathBufferSize);
-    ArchiveReader reader = {platform::openStream(archivePath, "rb+"), 0};
+    // Read-only: the archive is only read, and a scanner that holds the
+    // fresh file may still let readers in.
+    ArchiveReader reader = {openStreamWhenFree(archivePath, "rb"), 0};
     if (reader.stream == nullptr) {
         return kExitArchiveOpen;
     }
@@ -163,7 +175,7 @@ ExitCode unpackPackage(const char* archivePath, const char* destination, UnpackM
     platform::freeMemory(data.bytes);
     platform::closeStream(reader.stream);
     if (result == kExitSuccess) {
-        platform::deleteFile(archivePath);
+        deleteFileWhenFree(archivePath);
     }
     return result;
 }

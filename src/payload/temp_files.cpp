@@ -1,6 +1,7 @@
 #include "payload/temp_files.h"
 
 #include "common/bounded_text.h"
+#include "payload/busy_retry.h"
 #include "platform/platform.h"
 
 bool getTempDirectory(char* directory) {
@@ -52,18 +53,12 @@ bool createWorkDirectory(const char* directory, char* workDirectory, bool* direc
         return false;
     }
     // The reserving file is replaced by a directory of the same name, which
-    // keeps the name unique to this run.
-    platform::deleteFile(workDirectory);
-    *directoryCreated = platform::createDirectory(workDirectory);
-    // A scanner that still holds the deleted file leaves it "delete
-    // pending", and the name refuses a directory with access denied until
-    // the scanner lets go: a few tries, 1.55 seconds in all.
-    for (uint32_t pause = 50; !*directoryCreated && pause <= 800; pause *= 2) {
-        if (platform::getLastError() != platform::kErrorAccessDenied) {
-            break;
-        }
-        platform::sleepMilliseconds(pause);
-        *directoryCreated = platform::createDirectory(workDirectory);
-    }
+    // keeps the name unique to this run. Only this run's user, SYSTEM and the
+    // administrators may enter it: run as SYSTEM, the temporary directory is
+    // one where every user may create files, and no one else must be able
+    // to put a file (a DLL) beside the entry that is started from here.
+    deleteFileWhenFree(workDirectory);
+    *directoryCreated =
+        retryWhileBusy([&] { return platform::createPrivateDirectory(workDirectory); });
     return true;
 }

@@ -46,7 +46,13 @@ constexpr uint32_t kRegMultiSz = 7;
 
 // GetLastError codes that the logic tells apart.
 constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorBadExeFormat = 193;
 constexpr uint32_t kErrorElevationRequired = 740;
+
+// SetErrorMode: no "insert a disk" box, no "file not found" box.
+constexpr uint32_t kSemFailCriticalErrors = 0x0001;
+constexpr uint32_t kSemNoOpenFileErrorBox = 0x8000;
 
 // GetFileAttributesA.
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;

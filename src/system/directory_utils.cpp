@@ -1,43 +1,24 @@
 #include "system/directory_utils.h"
 
 #include "common/bounded_text.h"
+#include "common/character_walk.h"
 #include "platform/platform.h"
 
 namespace {
 
-// "D:" or "D:\": the root of a drive.
-bool isDriveRoot(const char* path) {
-    const char letter = static_cast<char>(path[0] | 0x20);
-    return letter >= 'a' && letter <= 'z' && path[1] == ':' &&
-           (path[2] == '\0' || (path[2] == '\\' && path[3] == '\0'));
-}
-
-// A drive root has no "." or ".." entry, so on an empty drive the search
-// finds nothing although the root is there: the file system is asked.
-bool driveRootExists(const char* path) {
+// Asks the file system itself. A drive root has no "." or ".." entry, so an
+// empty drive lists nothing; a compatibility junction such as
+// "C:\Documents and Settings" refuses to be listed at all; a path too long
+// for the wildcard cannot be searched. Each is still a directory. A bare
+// drive ("D:") is asked for as its root: "D:" alone names the drive's
+// current directory.
+bool isDirectoryByAttributes(const char* path) {
     const char root[4] = {path[0], ':', '\\', '\0'};
-    const uint32_t attributes = platform::getFileAttributes(root);
+    const bool bareDrive = path[0] != '\0' && path[1] == ':' && path[2] == '\0';
+    const uint32_t attributes = platform::getFileAttributes(bareDrive ? root : path);
     return attributes != platform::kInvalidFileAttributes &&
            (attributes & platform::kFileAttributeDirectory) != 0;
 }
-
-} // namespace
-
-bool directoryExists(const char* path) {
-    char pattern[kPathBufferSize];
-    // "\*.*" and the terminator must fit behind the path.
-    if (!joinPath(pattern, sizeof pattern, path, "*.*", platform::isDbcsLeadByte)) {
-        return false;
-    }
-    platform::FindHandle find = platform::findFirstFile(pattern);
-    if (find == nullptr) {
-        return isDriveRoot(path) && driveRootExists(path);
-    }
-    platform::findClose(find);
-    return true;
-}
-
-namespace {
 
 bool ensureDirectory(const char* path) {
     if (directoryExists(path)) {
@@ -50,7 +31,39 @@ bool ensureDirectory(const char* path) {
     return true;
 }
 
+// Where the level walk of `path` begins. A UNC path ("\\server\share\App")
+// has no levels to make before its share: the server and the share are
+// there or not, and only the levels below the share are the caller's. For
+// any other path every backslash ends a level.
+size_t firstLevelEnd(const char* path, size_t length) {
+    if (length < 2 || path[0] != '\\' || path[1] != '\\') {
+        return 0;
+    }
+    // Past the server's name and the share's name.
+    size_t i = 2;
+    for (int names = 0; names < 2 && i < length; ++names) {
+        while (i < length && path[i] != '\\') {
+            i += characterSize(path + i, platform::isDbcsLeadByte);
+        }
+        ++i;
+    }
+    return i;
+}
+
 } // namespace
+
+bool directoryExists(const char* path) {
+    char pattern[kPathBufferSize];
+    // "\*.*" and the terminator must fit behind the path for a search.
+    if (joinPath(pattern, sizeof pattern, path, "*.*", platform::isDbcsLeadByte)) {
+        platform::FindHandle find = platform::findFirstFile(pattern);
+        if (find != nullptr) {
+            platform::findClose(find);
+            return true;
+        }
+    }
+    return isDirectoryByAttributes(path);
+}
 
 bool createDirectoryPath(const char* path) {
     char prefix[kPathBufferSize];
@@ -59,11 +72,12 @@ bool createDirectoryPath(const char* path) {
     if (length == 0 || length >= kPathBufferSize) {
         return false;
     }
+    const size_t firstLevel = firstLevelEnd(path, length);
     for (size_t i = 0; i < length;) {
         // The prefix holds everything in front of this backslash: one level.
         // A trail byte 0x5C belongs to its character and separates nothing.
         const size_t size = characterSize(path + i, platform::isDbcsLeadByte);
-        if (path[i] == '\\' && !ensureDirectory(prefix)) {
+        if (path[i] == '\\' && i >= firstLevel && !ensureDirectory(prefix)) {
             return false;
         }
         for (const size_t end = i + size; i < end; ++i) {
@@ -71,4 +85,25 @@ bool createDirectoryPath(const char* path) {
         }
     }
     return ensureDirectory(path);
+}
+
+bool createInnerLevels(const char* base, const char* relative) {
+    char prefix[kPathBufferSize];
+    char level[kPathBufferSize];
+    clearBuffer(prefix, sizeof prefix);
+    for (size_t i = 0; relative[i] != '\0';) {
+        const size_t size = characterSize(relative + i, platform::isDbcsLeadByte);
+        if (i + size >= kPathBufferSize) {
+            return false;
+        }
+        if (relative[i] == '\\' &&
+            (!joinPath(level, sizeof level, base, prefix, platform::isDbcsLeadByte) ||
+             !ensureDirectory(level))) {
+            return false;
+        }
+        for (const size_t end = i + size; i < end; ++i) {
+            prefix[i] = relative[i];
+        }
+    }
+    return true;
 }

@@ -45,9 +45,12 @@ void backUpAssociation() {
     writeMachineThenUser(kApplicationKey, "strCLSID", previousClsid);
 }
 
+// A folder that could not be located must not become an empty path: the
+// link would land in the root of the current drive and pass for made.
 ExitCode createRequestedShortcuts(ShortcutRequest shortcuts, const char* desktop,
                                   const char* target) {
-    if (shortcuts.desktop && !createShortcut(kProgramBaseName, desktop, kProgramBaseName, target)) {
+    if (shortcuts.desktop && (desktop[0] == '\0' || !createShortcut(kProgramBaseName, desktop,
+                                                                    kProgramBaseName, target))) {
         return kExitShortcut;
     }
     if (shortcuts.startMenu && !createStartMenuShortcuts(target)) {
@@ -94,10 +97,13 @@ ExitCode registerApplication(const char* targetDirectory, ShortcutRequest shortc
         return kExitRegistryWrite;
     }
 
-    // Located whether or not a desktop shortcut was asked for.
+    // Located whether or not a desktop shortcut was asked for; a lookup that
+    // fails (SYSTEM often has no desktop folder) leaves it empty.
     char desktop[kPathBufferSize];
     clearBuffer(desktop, sizeof desktop);
-    platform::getSpecialFolderPath(platform::kCsidlDesktopDirectory, desktop);
+    if (!platform::getSpecialFolderPath(platform::kCsidlDesktopDirectory, desktop)) {
+        clearBuffer(desktop, sizeof desktop);
+    }
 
     const ExitCode created = createRequestedShortcuts(shortcuts, desktop, target);
     if (created != kExitSuccess) {

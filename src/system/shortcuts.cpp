@@ -44,9 +44,13 @@ bool createShortcut(const char* baseName, const char* folder, const char* linkNa
     if (platform::createShellLink(&link) < 0 || link == nullptr) {
         return false;
     }
-    platform::shellLinkSetPath(link, targetPath);
-    platform::shellLinkSetDescription(link, kProductName);
-    const bool saved = saveLink(link, linkPath);
+    // A link without its target must not be saved; the description is a
+    // nicety whose failure loses nothing.
+    bool saved = false;
+    if (platform::shellLinkSetPath(link, targetPath) >= 0) {
+        platform::shellLinkSetDescription(link, kProductName);
+        saved = saveLink(link, linkPath);
+    }
     platform::shellLinkRelease(link);
     return saved;
 }
@@ -55,8 +59,11 @@ bool createStartMenuShortcuts(const char* directory) {
     char programs[kPathBufferSize];
     char folder[kPathBufferSize];
     clearBuffer(programs, sizeof programs);
-    platform::getSpecialFolderPath(platform::kCsidlPrograms, programs);
-    if (!joinPath(folder, sizeof folder, programs, kStartMenuFolderName,
+    // Without the programs folder the start-menu folder would be made in the
+    // root of the current drive.
+    if (!platform::getSpecialFolderPath(platform::kCsidlPrograms, programs) ||
+        programs[0] == '\0' ||
+        !joinPath(folder, sizeof folder, programs, kStartMenuFolderName,
                   platform::isDbcsLeadByte)) {
         return false;
     }

@@ -56,8 +56,8 @@ std::vector<CorpusFile> corpusFiles() {
 }
 
 // Paths (relative to a run's root) that a run may leave: the temporary
-// directory's own "vem" files, and the work directory with files directly
-// in it (extract mode); files directly in the target (install mode); the
+// directory's own "vem" files and the work directory with what lies below
+// it (extract mode); what lies below the target (install mode); the
 // registry stores, start menu and desktop.
 bool mayExist(const std::string& path) {
     std::vector<std::string> levels;
@@ -66,17 +66,16 @@ bool mayExist(const std::string& path) {
         levels.push_back(path.substr(start, slash - start));
         start = slash == std::string::npos ? path.size() : slash + 1;
     }
-    const bool directory = path.back() == '/';
     const size_t depth = levels.size();
     if (levels[0] == "data" || levels[0] == "Desktop") {
         return true;
     }
+    // Entries may sit in folders of their own below the destination.
     if (levels[0] == "temp") {
-        return depth == 1 ||
-               (levels[1].rfind("vem", 0) == 0 && (depth == 2 || !directory) && depth <= 3);
+        return depth == 1 || levels[1].rfind("vem", 0) == 0;
     }
     if (levels[0] == "home") {
-        return depth == 1 || (levels[1] == "apps" && (depth == 2 || (depth == 3 && !directory)));
+        return depth == 1 || levels[1] == "apps";
     }
     return false;
 }

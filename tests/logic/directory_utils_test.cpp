@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_platform.h"
+#include "platform/platform.h"
 #include "system/directory_utils.h"
 #include "temp_dir.h"
 
@@ -35,14 +38,50 @@ TEST_F(DirectoryUtilsTest, DirectoryExistsListsThePath) {
     EXPECT_FALSE(directoryExists(std::string(256, 'a').c_str())) << "no room for the pattern";
 }
 
-TEST_F(DirectoryUtilsTest, EmptyDriveRootExistsWhenTheFileSystemSaysItIsADirectory) {
-    // An empty drive root lists nothing, not even "." and "..".
-    fake::failCall("findFirstFile", 1, true);
+// An empty drive root lists nothing, not even "." and ".."; a compatibility
+// junction refuses to be listed at all. The file system still calls both
+// directories, and nothing is made for them.
+TEST_F(DirectoryUtilsTest, DirectoryThatCannotBeListedExistsWhenTheFileSystemSaysSo) {
+    fake::failCall("findFirstFile", 1, true, platform::kErrorAccessDenied);
     EXPECT_TRUE(directoryExists("Z:\\"));
     EXPECT_TRUE(directoryExists("z:"));
     EXPECT_FALSE(directoryExists("Q:\\")) << "a drive that does not exist";
-    EXPECT_FALSE(directoryExists(windowsPath(dir.path()).c_str())) << "only roots are asked";
-    EXPECT_TRUE(createDirectoryPath("Z:\\")) << "nothing to create on an empty root";
+    const std::string junction = windowsPath(dir.path());
+    EXPECT_TRUE(directoryExists(junction.c_str()));
+    writeBytes(dir / "file.txt", toBytes("x"));
+    EXPECT_FALSE(directoryExists((junction + "\\file.txt").c_str()));
+    EXPECT_TRUE(createDirectoryPath((junction + "\\App").c_str()));
+    EXPECT_TRUE(isDirectory(dir / "App"));
+    EXPECT_EQ(fake::countCalls("createDirectory"), 1) << "only the level below the junction";
+}
+
+// A UNC path's server and share cannot be made; the walk begins below them.
+std::vector<std::string> gMade;
+TEST_F(DirectoryUtilsTest, UncPathIsMadeOnlyBelowItsShare) {
+    gMade.clear();
+    platform::operations.findFirstFile = [](const char*) -> platform::FindHandle {
+        return nullptr;
+    };
+    platform::operations.getFileAttributes = [](const char* path) -> uint32_t {
+        std::string p = path;
+        if (p.size() > 1 && p.back() == '\\') {
+            p.pop_back();
+        }
+        return p == "\\\\server\\share" || std::find(gMade.begin(), gMade.end(), p) != gMade.end()
+                   ? platform::kFileAttributeDirectory
+                   : platform::kInvalidFileAttributes;
+    };
+    platform::operations.createDirectory = [](const char* path) {
+        gMade.push_back(path);
+        return true;
+    };
+    EXPECT_TRUE(createDirectoryPath("\\\\server\\share\\App\\Sub"));
+    EXPECT_EQ(gMade,
+              (std::vector<std::string>{"\\\\server\\share\\App", "\\\\server\\share\\App\\Sub"}));
+    gMade.clear();
+    EXPECT_TRUE(createDirectoryPath("\\\\server\\share\\"));
+    EXPECT_TRUE(gMade.empty());
+    fake::reset();
 }
 
 TEST_F(DirectoryUtilsTest, CreatesEveryMissingLevelInOrder) {

@@ -106,9 +106,13 @@ TEST_F(UnpackTest, EntryThatCannotBeWrittenStopsTheRun) {
 
     fake::failCall("openStream", 2); // the first entry's output file
     EXPECT_EQ(unpack(makeArchive({{"b.txt", "x"}}, 0, -1), UnpackMode::kInstall), kExitEntryOutput);
-    fake::failCall("writeStream");
-    EXPECT_EQ(unpack(makeArchive({{"d.txt", "x"}}, 0, -1), UnpackMode::kInstall), kExitEntryOutput)
-        << "a short write is not a written file";
+    // A short write (a full disk) leaves no file that looks complete, and
+    // keeps what was written whole before it.
+    fake::failCall("writeStream", 2);
+    EXPECT_EQ(unpack(makeArchive({{"d.txt", "x"}, {"e.txt", "y"}}, 0, -1), UnpackMode::kInstall),
+              kExitEntryOutput);
+    EXPECT_EQ(readBytes(destination + "/d.txt"), toBytes("x"));
+    EXPECT_FALSE(fileExists(destination + "/e.txt"));
 }
 
 TEST_F(UnpackTest, EntryDataThatCannotBeAllocatedIsCorrupt) {
@@ -132,13 +136,17 @@ TEST_F(UnpackTest, EntryDataThatCannotBeAllocatedIsCorrupt) {
         kExitArchiveCorrupt);
 }
 
-TEST_F(UnpackTest, NamesWithInnerLevelsNeedTheirFolder) {
-    EXPECT_EQ(unpack(makeArchive({{"docs\\a.txt", "x"}}, 0, -1), UnpackMode::kInstall),
+TEST_F(UnpackTest, MissingLevelsAreMadeInsideTheDestination) {
+    const Bytes archive = makeArchive(
+        {{"docs\\a.txt", "a"}, {"docs\\de\\b.txt", "b"}, {"bin\\run.exe", "run"}}, 1, 2);
+    EXPECT_EQ(unpack(archive, UnpackMode::kExtractAndLaunch), kExitSuccess);
+    EXPECT_EQ(listTree(destination),
+              (std::vector<std::string>{"bin/", "bin/run.exe", "docs/", "docs/a.txt", "docs/de/",
+                                        "docs/de/b.txt"}));
+    EXPECT_EQ(std::string(launchPath), destination + "\\bin\\run.exe");
+    // A level that is a file already cannot become a folder.
+    EXPECT_EQ(unpack(makeArchive({{"docs\\a.txt\\c.txt", "c"}}, 0, -1), UnpackMode::kInstall),
               kExitEntryOutput);
-    ASSERT_EQ(mkdir((destination + "/docs").c_str(), 0755), 0);
-    EXPECT_EQ(unpack(makeArchive({{"docs\\a.txt", "x"}}, 0, -1), UnpackMode::kInstall),
-              kExitSuccess);
-    EXPECT_EQ(readBytes(destination + "/docs/a.txt"), toBytes("x"));
 }
 
 TEST(ComposeOutputPath, AddsOneBackslashWhereNeeded) {

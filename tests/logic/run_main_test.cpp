@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/entry.h"
 #include "app/run_main.h"
 #include "fake_platform.h"
 #include "payloads.h"
@@ -156,7 +157,7 @@ TEST_F(RunMainTest, WorkDirectoryTakenBetweenDeleteAndCreateIsNotUsed) {
             }
         }
     });
-    fake::onCall("createDirectory", 1, [&] {
+    fake::onCall("createPrivateDirectory", 1, [&] {
         ASSERT_FALSE(reserved.empty());
         ASSERT_FALSE(fileExists(reserved)) << "the reserving file is already gone";
         ASSERT_EQ(mkdir(reserved.c_str(), 0777), 0);
@@ -207,32 +208,111 @@ TEST_F(RunMainTest, EntryThatCannotBeStartedIsExitFourteen) {
     EXPECT_EQ(fake::countCalls("shellExecute"), 0);
 }
 
-TEST_F(RunMainTest, WorkDirectoryStillDeletePendingIsTriedAgainForAWhile) {
-    // Twice refused with access denied, as while a scanner holds the
-    // deleted file, then made.
-    fake::failCall("createDirectory", 1, true, platform::kErrorAccessDenied);
-    fake::onCall("createDirectory", 3, [] { fake::failCall("createDirectory", 1000); });
-    EXPECT_EQ(runMain(""), kExitSuccess);
-    EXPECT_EQ(fake::countCalls("createDirectory"), 3);
-    EXPECT_EQ(fake::callsWithDetail("sleepMilliseconds"), (std::vector<std::string>{"50", "100"}));
-
-    // Refused for good: about two seconds of tries, then the run gives up.
-    fake::failCall("createDirectory", 1, true, platform::kErrorAccessDenied);
-    EXPECT_EQ(runMain(""), kExitEntryOutput);
-    unsigned waited = 0;
-    const std::vector<std::string> pauses = fake::callsWithDetail("sleepMilliseconds");
-    for (size_t i = 2; i < pauses.size(); ++i) {
-        waited += static_cast<unsigned>(std::stoul(pauses[i]));
+// A scanner opens every freshly written file; while it holds one, opening,
+// deleting or reusing the name fails for a moment with a sharing violation
+// or access denied. Every such step of a run waits for it, briefly.
+TEST_F(RunMainTest, FileHeldForAMomentIsWaitedFor) {
+    const std::vector<std::pair<std::string, int>> held = {
+        {"openStream", 1}, // the first temporary file, read back
+        {"openStream", 2}, // the second, written
+        {"deleteFile", 1}, // the first, when decoded
+        {"deleteFile", 2}, // the work directory's reserving file
+        {"createPrivateDirectory", 1},
+        {"openStream", 3},  // the archive
+        {"openStream", 4},  // the first entry's output file
+        {"deleteFile", 3}}; // the archive, when unpacked
+    for (const uint32_t error : {platform::kErrorSharingViolation, platform::kErrorAccessDenied}) {
+        for (const auto& [operation, nth] : held) {
+            fake::reset();
+            fake::setResource(makeLzma(makeArchive(kEntries)));
+            fake::failCalls(operation, nth, 2, error);
+            EXPECT_EQ(runMain(""), kExitSuccess) << operation << " " << nth << " error " << error;
+            const std::vector<std::string> left = tempFiles();
+            ASSERT_EQ(left.size(), 1u) << operation << " " << nth << ": no temporary file stays";
+            EXPECT_EQ(listDirectory(temp() + "/" + left[0]).size(), 5u) << operation << " " << nth;
+            EXPECT_EQ(fake::countCalls("createProcess"), 1) << operation << " " << nth;
+            removeTree(temp() + "/" + left[0]);
+        }
     }
-    EXPECT_GE(pauses.size() - 2, 3u);
+}
+
+TEST_F(RunMainTest, FileHeldForGoodEndsTheRunAfterABoundedWait) {
+    fake::failCall("openStream", 3, true, platform::kErrorSharingViolation); // the archive
+    EXPECT_EQ(runMain(""), kExitArchiveOpen);
+    unsigned waited = 0;
+    for (const std::string& pause : fake::callsWithDetail("sleepMilliseconds")) {
+        waited += static_cast<unsigned>(std::stoul(pause));
+    }
+    EXPECT_GE(fake::countCalls("sleepMilliseconds"), 3);
     EXPECT_LE(waited, 2000u);
 
     // Any other refusal is not waited for.
     fake::reset();
     fake::setResource(makeLzma(makeArchive(kEntries)));
-    fake::failCall("createDirectory", 1, false, 183); // ERROR_ALREADY_EXISTS
+    fake::failCall("createPrivateDirectory", 1, false, 183); // ERROR_ALREADY_EXISTS
     EXPECT_EQ(runMain(""), kExitEntryOutput);
     EXPECT_EQ(fake::countCalls("sleepMilliseconds"), 0);
+}
+
+// Run as SYSTEM the temporary directory is one where every user may create
+// files: the work directory is made private, never with default security.
+TEST_F(RunMainTest, WorkDirectoryIsMadePrivate) {
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    EXPECT_EQ(fake::countCalls("createPrivateDirectory"), 1);
+    EXPECT_EQ(fake::countCalls("createDirectory"), 0);
+    const std::vector<std::string> left = tempFiles();
+    ASSERT_EQ(left.size(), 1u);
+    struct stat status;
+    ASSERT_EQ(stat((temp() + "/" + left[0]).c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+}
+
+// No "insert a disk" box may wait for a click: the quiet error mode is the
+// process's first call, and the entry gets the mode the process was given.
+TEST_F(RunMainTest, ErrorModeIsQuietFromTheStartAndTheEntryGetsThePreviousOne) {
+    platform::setErrorMode(0x4);
+    fake::reset();
+    fake::setResource(makeLzma(makeArchive(kEntries)));
+    EXPECT_EQ(vemsetupMain("\"C:\\setup.exe\""), kExitSuccess);
+    const std::vector<std::string>& calls = fake::calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0], "setErrorMode");
+    EXPECT_EQ(fake::callsWithDetail("setErrorMode"),
+              (std::vector<std::string>{std::to_string(platform::kSemFailCriticalErrors |
+                                                       platform::kSemNoOpenFileErrorBox),
+                                        "4"}));
+    const auto restored = std::find(calls.begin(), calls.end(), "setErrorMode:4");
+    const auto started = std::find(calls.begin(), calls.end(), "createProcess");
+    EXPECT_LT(restored, started);
+}
+
+// Process creation starts programs only; an .msi or a .bat is opened by the
+// shell, as Explorer would open it.
+TEST_F(RunMainTest, EntryThatIsNoProgramIsStartedThroughTheShell) {
+    fake::failCall("createProcess", 1, false, platform::kErrorBadExeFormat);
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    EXPECT_EQ(fake::countCalls("shellExecute"), 1);
+}
+
+// Entries may sit in folders; their levels are made inside the destination,
+// and a designated entry in a folder is started from there.
+TEST_F(RunMainTest, EntriesInFoldersAreUnpackedAndStartedFromThere) {
+    const std::vector<TestEntry> nested = {{"bin\\setup.exe", "setup"},
+                                           {"plugins\\platforms\\q.dll", "q"},
+                                           {"Vemlo Reader.exe", "reader"}};
+    fake::setResource(makeLzma(makeArchive(nested)));
+    EXPECT_EQ(runMain(""), kExitSuccess);
+    const std::vector<std::string> left = tempFiles();
+    ASSERT_EQ(left.size(), 1u);
+    const std::string work = temp() + "/" + left[0];
+    EXPECT_EQ(readBytes(work + "/plugins/platforms/q.dll"), toBytes("q"));
+    EXPECT_EQ(fake::callsWithDetail("createProcess"),
+              std::vector<std::string>{work + "\\bin\\setup.exe"});
+
+    fake::setResource(makeLzma(makeArchive(nested)));
+    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitSuccess);
+    EXPECT_EQ(listDirectory(target()), (std::vector<std::string>{"Vemlo Reader.exe", "plugins"}));
+    EXPECT_EQ(readBytes(target() + "/plugins/platforms/q.dll"), toBytes("q"));
 }
 
 } // namespace

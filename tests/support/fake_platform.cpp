@@ -1,5 +1,7 @@
 #include "fake_platform.h"
 
+#include <limits.h>
+
 #include <algorithm>
 #include <map>
 
@@ -8,10 +10,13 @@
 namespace {
 
 struct Failure {
-    int nth;
-    bool always;
+    int first;
+    int last;
     uint32_t lastError;
 };
+
+// What getLastError reports after an injected failure that names no error.
+constexpr uint32_t kGenericFailure = 31;
 
 struct State {
     std::map<std::string, int> counts;
@@ -46,12 +51,13 @@ bool shouldFail(const char* operation) {
     const std::string name = operation;
     const auto found = s.failures.find(name);
     const bool fails =
-        found != s.failures.end() &&
-        (count == found->second.nth || (found->second.always && count > found->second.nth));
+        found != s.failures.end() && count >= found->second.first && count <= found->second.last;
     // An injected error lasts until the next call of another operation;
     // the code-page question leaves the error alone, as on Windows.
     if (name != "getLastError" && name != "isDbcsLeadByte") {
-        s.injectedError = fails ? found->second.lastError : 0;
+        s.injectedError = !fails                         ? 0
+                          : found->second.lastError != 0 ? found->second.lastError
+                                                         : kGenericFailure;
     }
     return fails;
 }
@@ -116,6 +122,11 @@ long regSetValue(platform::RegistryKey key, const char* valueName, uint32_t type
     return posix::regSetValue(key, valueName, type, data, size);
 }
 
+uint32_t setErrorMode(uint32_t mode) {
+    log("setErrorMode:" + std::to_string(mode));
+    return posix::setErrorMode(mode);
+}
+
 void sleepMilliseconds(uint32_t milliseconds) {
     // Logged, not slept: the pause's length is checked, the tests stay fast.
     log("sleepMilliseconds:" + std::to_string(milliseconds));
@@ -137,6 +148,7 @@ platform::Operations routes() {
     table.regCreateKey = regCreateKey;
     table.regSetValue = regSetValue;
     table.sleepMilliseconds = sleepMilliseconds;
+    table.setErrorMode = setErrorMode;
     return table;
 }
 
@@ -188,8 +200,13 @@ void reset() {
 }
 
 void failCall(const std::string& operation, int nth, bool always, uint32_t lastError) {
+    failCalls(operation, nth, always ? INT_MAX / 2 : 1, lastError);
+}
+
+void failCalls(const std::string& operation, int nth, int count, uint32_t lastError) {
     State& s = state();
-    s.failures[operation] = {s.counts[operation] + nth, always, lastError};
+    const int first = s.counts[operation] + nth;
+    s.failures[operation] = {first, first + count - 1, lastError};
 }
 
 void setAnsiCodePage(unsigned codePage) {

@@ -18,10 +18,14 @@ namespace fake {
 void reset();
 
 // The nth call (counting from 1 after this request) of `operation` fails;
-// with `always`, that call and every later one. A nonzero `lastError` is
-// what getLastError then reports, until another operation is called.
+// with `always`, that call and every later one. getLastError then reports
+// `lastError`, until another operation is called; without one it reports
+// ERROR_GEN_FAILURE (31), never an error left over from the stand-in.
 void failCall(const std::string& operation, int nth = 1, bool always = false,
               uint32_t lastError = 0);
+
+// `count` calls of `operation` fail, from the nth on, as failCall.
+void failCalls(const std::string& operation, int nth, int count, uint32_t lastError);
 
 // The ANSI code page to imitate (932, 936, 949, 950 are double-byte ones);
 // reset() goes back to the stand-in's own choice.
@@ -46,7 +50,7 @@ void allowProcessStart(bool allow);
 
 // Every call made, by operation name; some carry a detail after a colon
 // ("createProcess:/path", "commandLine:\"/path\"", "shellExecute:/path",
-// "regSetValue:DisplayName", "sleepMilliseconds:500").
+// "regSetValue:DisplayName", "sleepMilliseconds:500", "setErrorMode:32769").
 const std::vector<std::string>& calls();
 int countCalls(const std::string& operation);
 std::vector<std::string> callsWithDetail(const std::string& operation);

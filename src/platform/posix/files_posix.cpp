@@ -141,6 +141,13 @@ bool createDirectory(const char* path) {
     return mapPath(path, host, sizeof host) && host[0] != '\0' && mkdir(host, 0755) == 0;
 }
 
+// The owner alone may enter, as the protected descriptor on Windows lets
+// only the user (and the system's own accounts) in.
+bool createPrivateDirectory(const char* path) {
+    char host[PATH_MAX];
+    return mapPath(path, host, sizeof host) && host[0] != '\0' && mkdir(host, 0700) == 0;
+}
+
 uint32_t getFileAttributes(const char* path) {
     char host[PATH_MAX];
     struct stat status;
@@ -183,13 +190,25 @@ bool findClose(platform::FindHandle) {
     return true;
 }
 
-// Only access denied steers the logic (a directory name still held by a
-// scanner); every other error is ERROR_GEN_FAILURE.
+// The errors that steer the logic: access denied and a file in use (tried
+// again a little later), and a file that is no program (started through
+// the shell). Every other error is ERROR_GEN_FAILURE.
 uint32_t getLastError() {
-    if (errno == EACCES || errno == EPERM || errno == EISDIR) {
+    switch (errno) {
+    case 0:
+        return 0;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
         return platform::kErrorAccessDenied;
+    case EBUSY:
+    case ETXTBSY:
+        return platform::kErrorSharingViolation;
+    case ENOEXEC:
+        return platform::kErrorBadExeFormat;
+    default:
+        return 31;
     }
-    return errno == 0 ? 0 : 31;
 }
 
 } // namespace posix

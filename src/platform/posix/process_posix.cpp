@@ -38,6 +38,14 @@ bool isDbcsLeadByte(unsigned char c) {
     return codePage > 0 && leadByteTestOf(static_cast<unsigned>(codePage))(c);
 }
 
+// The mode is only kept: nothing here shows a box.
+uint32_t setErrorMode(uint32_t mode) {
+    static uint32_t current = 0;
+    const uint32_t previous = current;
+    current = mode;
+    return previous;
+}
+
 // The command line is the program's path in quotes, which stands for the
 // one argument a POSIX child gets: its host path.
 bool createProcess(const char* applicationName, const char*) {

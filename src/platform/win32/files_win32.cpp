@@ -1,6 +1,7 @@
 // Temporary names, plain file handles, directories and searches on Win32.
 #include "platform/platform.h"
 
+#include <string.h>
 #include <windows.h>
 
 #include "platform/win32/open_rewrite.h"
@@ -23,7 +24,16 @@ FileHandle fromWin32(HANDLE handle) {
 } // namespace
 
 uint32_t getTempPath(uint32_t bufferLength, char* buffer) {
-    DWORD length = GetTempPathA(bufferLength, buffer);
+    // Newer Windows gives SYSTEM a temporary folder of its own that other
+    // users cannot enter (C:\Windows\SystemTemp) through GetTempPath2A,
+    // and everyone else what GetTempPathA gives. Looked up at run time, so
+    // that older systems still start.
+    typedef DWORD(WINAPI * GetTempPathFunction)(DWORD, LPSTR);
+    const FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2A");
+    GetTempPathFunction getTempPath2 = NULL;
+    memcpy(&getTempPath2, &found, sizeof getTempPath2);
+    DWORD length = getTempPath2 != NULL ? getTempPath2(bufferLength, buffer)
+                                        : GetTempPathA(bufferLength, buffer);
     // A buffer that is too small gets nothing useful and the call returns the
     // size it would need, terminator included: report that as a failure.
     if (length >= bufferLength) {

@@ -18,6 +18,10 @@ bool isDbcsLeadByte(unsigned char c) {
     return IsDBCSLeadByte(c) != FALSE;
 }
 
+uint32_t setErrorMode(uint32_t mode) {
+    return SetErrorMode(mode);
+}
+
 bool createProcess(const char* applicationName, const char* commandLine) {
     // The DLL directory set at start-up would pass on to the child; the
     // entry gets the search order it has when the user starts it.
