@@ -1,26 +1,55 @@
 # What `cmake --install build/native --prefix DIR` lays out, so that a
-# release needs no cross compiler:
-#   bin/vempack
-#   share/vemsetup/vemsetup.exe     the 32-bit stub (build/win32)
-#   share/vemsetup/vemsetup64.exe   the 64-bit stub, where build/win64 has one
-#   share/doc/vemsetup/README.md
-#   SHA256SUMS                      for `sha256sum -c SHA256SUMS` in DIR
-# `vempack build` finds share/vemsetup/vemsetup.exe from its own bin/.
-# The stubs are optional here: scripts/release.sh builds them first.
+# release needs no cross compiler and carries nothing of the machine it was
+# built on:
+#   bin/vempack                        stripped, with or without --strip
+#   share/vemsetup/vemsetup.exe        the 32-bit stub (build/win32 of this tree)
+#   share/vemsetup/vemsetup64.exe      the 64-bit stub, where build/win64 has one
+#   share/doc/vemsetup/README.md       with docs/*.md beside it in docs/, so
+#   share/doc/vemsetup/docs/*.md       that the README's links resolve
+#   SHA256SUMS                         for `sha256sum -c SHA256SUMS` in DIR
+# `vempack build` finds share/vemsetup/ from its own bin/. The stubs are
+# optional here: scripts/release.sh builds them first.
 install(TARGETS vempack RUNTIME DESTINATION bin)
-install(FILES "${VEMPACK_BUILD_TREE_STUB}" DESTINATION share/vemsetup OPTIONAL)
+install(FILES "${PROJECT_SOURCE_DIR}/build/win32/vemsetup.exe" DESTINATION share/vemsetup OPTIONAL)
 install(FILES "${PROJECT_SOURCE_DIR}/build/win64/vemsetup.exe" DESTINATION share/vemsetup
     RENAME vemsetup64.exe OPTIONAL)
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION share/doc/vemsetup)
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION share/doc/vemsetup/docs
+    FILES_MATCHING PATTERN "*.md")
+
+# The debug information of a RelWithDebInfo build stays out of the release.
+# The strip runs here rather than through --strip so that every install
+# gives the same bytes; a second strip (with --strip) changes nothing.
+install(CODE "set(vemsetup_strip [==[${CMAKE_STRIP}]==])
+              set(vemsetup_source_dir [==[${PROJECT_SOURCE_DIR}]==])")
 install(CODE [[
     set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+    if(NOT vemsetup_strip)
+        message(FATAL_ERROR "no strip program was found (CMAKE_STRIP); bin/vempack stays unstripped")
+    endif()
+    execute_process(COMMAND "${vemsetup_strip}" "${root}/bin/vempack" RESULT_VARIABLE strip_result)
+    if(NOT strip_result EQUAL 0)
+        message(FATAL_ERROR "${vemsetup_strip} ${root}/bin/vempack failed (${strip_result})")
+    endif()
+
+    # What this install laid out, in a fixed order: not a stub that an
+    # earlier install left in the prefix, and the same documents that
+    # install(DIRECTORY) took.
+    set(files bin/vempack)
+    if(EXISTS "${vemsetup_source_dir}/build/win32/vemsetup.exe")
+        list(APPEND files share/vemsetup/vemsetup.exe)
+    endif()
+    if(EXISTS "${vemsetup_source_dir}/build/win64/vemsetup.exe")
+        list(APPEND files share/vemsetup/vemsetup64.exe)
+    endif()
+    list(APPEND files share/doc/vemsetup/README.md)
+    file(GLOB_RECURSE docs RELATIVE "${vemsetup_source_dir}/docs" "${vemsetup_source_dir}/docs/*.md")
+    list(SORT docs)
+    list(TRANSFORM docs PREPEND share/doc/vemsetup/docs/)
     set(sums "")
-    foreach(file IN ITEMS bin/vempack share/vemsetup/vemsetup.exe share/vemsetup/vemsetup64.exe
-                          share/doc/vemsetup/README.md)
-        if(EXISTS "${root}/${file}")
-            file(SHA256 "${root}/${file}" hash)
-            string(APPEND sums "${hash}  ${file}\n")
-        endif()
+    foreach(file IN LISTS files docs)
+        file(SHA256 "${root}/${file}" hash)
+        string(APPEND sums "${hash}  ${file}\n")
     endforeach()
     file(WRITE "${root}/SHA256SUMS" "${sums}")
     message(STATUS "Installing: ${root}/SHA256SUMS")

@@ -1,7 +1,5 @@
 #include "common/character_walk.h"
 
-#include "common/bounded_text.h"
-
 namespace {
 
 bool isLeadByte932(unsigned char c) {
@@ -40,7 +38,12 @@ size_t characterSize(const char* text, LeadByteTest isLeadByte) {
 }
 
 bool endsWithBackslash(const char* text, LeadByteTest isLeadByte) {
-    const size_t length = boundedLength(text, kPathBufferSize);
+    // The texts walked here live in 260-byte buffers.
+    constexpr size_t kLimit = 260;
+    size_t length = 0;
+    while (length < kLimit && text[length] != '\0') {
+        ++length;
+    }
     bool backslash = false;
     for (size_t i = 0; i < length;) {
         // A lead byte is never a backslash: only a whole character counts.

@@ -9,6 +9,7 @@
 #include "common/bounded_text.h"
 #include "fake_platform.h"
 #include "format/entry_name.h"
+#include "names.h"
 #include "payload/package_archive.h"
 #include "payloads.h"
 #include "platform/platform.h"
@@ -57,6 +58,20 @@ TEST_F(DoubleByteTest, EntryNamesAreCheckedCharacterByCharacter) {
     fake::setAnsiCodePage(1252);
     EXPECT_FALSE(isSafeEntryName(kPoster.c_str(), platform::isDbcsLeadByte))
         << "'|' in a single-byte code page";
+}
+
+// The stub's rule and the packer's are linked into this one program. Each
+// walks with the lead bytes it is handed: the stub's follow the platform's
+// code page, the packer's the code page it stores names in.
+TEST_F(DoubleByteTest, StubAndPackerEachWalkWithTheLeadBytesTheyAreGiven) {
+    const std::string so = "\x83\x5C"; // katakana "so": its trail byte is 0x5C
+    const LeadByteTest packer932 = vempack::CodePage(932).leadByteTest();
+    EXPECT_TRUE(isSafeEntryName(so.c_str(), platform::isDbcsLeadByte));
+    EXPECT_FALSE(isSafeEntryName(so.c_str(), neverLeadByte)) << "taken bytewise: an empty level";
+    EXPECT_FALSE(vempack::nameProblem(so, neverLeadByte).empty());
+    fake::setAnsiCodePage(1252);
+    EXPECT_FALSE(isSafeEntryName(so.c_str(), platform::isDbcsLeadByte));
+    EXPECT_EQ(vempack::nameProblem(so, packer932), "");
 }
 
 TEST_F(DoubleByteTest, LevelsAreMadeWholeCharactersAtATime) {

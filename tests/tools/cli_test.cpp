@@ -78,7 +78,8 @@ TEST_F(VempackCli, DesignatesTheFirstEntryTheNamedOneOrNone) {
 TEST_F(VempackCli, RefusesBadNamesAndWritesNothing) {
     writeBytes(scratch / "x", toBytes("x"));
     const std::string output = scratch / "bad.lzma";
-    for (const std::string prefix : {"../x=", "a/b=", "CON.txt=", "=", "x.=", "AUX="}) {
+    for (const std::string prefix :
+         {"../x=", "a/../b=", "a\\..=", "CON.txt=", "=", "x.=", "AUX=", "a//b=", "a/nul/b="}) {
         const RunResult result = run({"create", "-o", output, prefix + (scratch / "x")});
         EXPECT_EQ(result.status, 2) << prefix;
         EXPECT_NE(result.err.find("vempack: error: cannot store"), std::string::npos) << result.err;
@@ -174,17 +175,64 @@ TEST_F(VempackCli, BadCommandLinesExitWithTwo) {
         {"create", "-o", "y", "--unknown-size", "x"},
         {"create", "-o", "y", "--launch", "x", "--no-launch", "x"},
         {"compress", "-o", "y", "--dict", "1KiB", "x"},
+        {"compress", "-o", "y", "--dict", "100000", "x"},
         {"list", "--eopm", "x"},
         {"extract", "x"},
+        {"create", "-o", "y", "--codepage", "65001", "x"},
+        {"create", "-o", "y", "--codepage", "932", "--raw-name", "x"},
+        {"list", "--arch", "32", "x"},
+        {"build", "-o", "y", "--arch", "16", "x"},
+        {"build", "-o", "y", "--arch", "64", "--stub", "s.exe", "x"},
+        {"build", "-o", "y", "--codepage", "1252", "--payload", "p.lzma"},
+        {"build", "-o", "y", "--version-info", "FileVersion=abc", "x"},
+        {"build", "-o", "y", "--version-info", "FileVersion=1.2.3.4.5", "x"},
+        {"build", "-o", "y", "--version-info", "ProductVersion=1.65536", "x"},
+        {"build", "-o", "y", "--version-info", "ProductVersion=1..2", "x"},
     };
     for (const auto& args : bad) {
         const RunResult result = run(args);
         EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(result.err.rfind("vempack: error: ", 0), 0u) << result.err;
     }
+    const RunResult version = run({"build", "-o", "y", "--version-info", "FileVersion=abc", "x"});
+    EXPECT_NE(version.err.find("FileVersion 'abc' is not one to four numbers"), std::string::npos)
+        << version.err;
     const RunResult help = run({"create", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--raw-name"), std::string::npos);
+}
+
+TEST_F(VempackCli, ListTellsAPayloadFromAnyOtherFile) {
+    writeBytes(scratch / "x", toBytes("x"));
+    writeBytes(scratch / "noise", noiseBytes(4000, 7));
+    writeBytes(scratch / "empty", {});
+    for (const char* file : {"noise", "empty"}) {
+        const RunResult result = run({"list", scratch / file});
+        EXPECT_EQ(result.status, 1) << file;
+        EXPECT_NE(result.err.find("is neither a setup executable (MZ) nor a .lzma payload"),
+                  std::string::npos)
+            << result.err;
+    }
+    // Whatever dictionary --dict takes, the header passes for a .lzma one.
+    for (const char* dict : {"4096", "96KiB", "12MiB"}) {
+        const std::string payload = scratch / "p.lzma";
+        ASSERT_EQ(
+            run({"create", "-o", payload, "--preset", "0", "--dict", dict, scratch / "x"}).status,
+            0)
+            << dict;
+        EXPECT_EQ(run({"list", payload}).status, 0) << dict;
+    }
+    // A plausible header whose size the stub cannot take is refused, as
+    // --help says, with 2.
+    ASSERT_EQ(run({"create", "-o", scratch / "big.lzma", scratch / "x"}).status, 0);
+    Bytes big = readBytes(scratch / "big.lzma");
+    for (int i = 0; i < 8; ++i) {
+        big[5 + i] = i == 4 ? 1 : 0; // 4 GiB
+    }
+    writeBytes(scratch / "big.lzma", big);
+    const RunResult result = run({"list", scratch / "big.lzma"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("does not fit in 32 bits"), std::string::npos) << result.err;
 }
 
 } // namespace

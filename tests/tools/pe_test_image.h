@@ -5,6 +5,7 @@
 
 #include "bytes.h"
 #include "pe_image.h"
+#include "pe_layout.h"
 #include "pe_resources.h"
 
 #include <string>
@@ -19,13 +20,6 @@ struct TestImageShape {
     vempack::Bytes certificate;       // a certificate table after the sections
 };
 
-inline void storeLe(vempack::Bytes& out, std::size_t offset, std::uint64_t value,
-                    std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) {
-        out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
 // A manifest and a version-like resource under a string type, as a linker
 // would leave them.
 inline std::vector<vempack::Resource> stubResources() {
@@ -35,10 +29,17 @@ inline std::vector<vempack::Resource> stubResources() {
             {vempack::resourceName("OTHER"), vempack::resourceName("NAMED"), 0, 1252, {1, 2, 3}}};
 }
 
+// Section 0 is .text (RVA 0x1000, file offset 0x200), section 1 .rsrc
+// (RVA 0x2000, file offset 0x400); alignments 0x1000 and 0x200.
 inline vempack::Bytes makeTestImage(const TestImageShape& shape = {}) {
+    namespace pe = vempack::pe;
+    namespace opt = pe::optionalHeader;
+    namespace sec = pe::sectionHeader;
+    using vempack::storeLe;
     constexpr std::size_t peOffset = 0x40;
     const std::size_t optionalSize = shape.pe32Plus ? 240 : 224;
-    const std::size_t optional = peOffset + 24;
+    const std::size_t coff = peOffset + pe::kSignatureSize;
+    const std::size_t optional = coff + pe::coffHeader::kSize;
     const std::size_t table = optional + optionalSize;
     const std::uint32_t sections = shape.relocAfterResources ? 3 : 2;
     const vempack::Bytes resources = vempack::writeResourceSection(stubResources(), 0x2000);
@@ -48,33 +49,38 @@ inline vempack::Bytes makeTestImage(const TestImageShape& shape = {}) {
     vempack::Bytes image(0x400 + rsrcRaw + (shape.relocAfterResources ? 0x200 : 0));
     image[0] = 'M';
     image[1] = 'Z';
-    storeLe(image, 0x3C, peOffset, 4);
-    storeLe(image, peOffset, 0x00004550, 4);
-    storeLe(image, peOffset + 4, shape.pe32Plus ? 0x8664 : 0x14C, 2);
-    storeLe(image, peOffset + 6, sections, 2);
-    storeLe(image, peOffset + 20, optionalSize, 2);
-    storeLe(image, optional, shape.pe32Plus ? 0x20B : 0x10B, 2);
-    storeLe(image, optional + 8, 0x200 + rsrcRaw, 4); // SizeOfInitializedData
-    storeLe(image, optional + 32, 0x1000, 4);
-    storeLe(image, optional + 36, 0x200, 4);
-    storeLe(image, optional + 56, shape.relocAfterResources ? 0x4000 : 0x3000, 4);
-    storeLe(image, optional + 60, 0x200, 4);
-    const std::size_t directories = optional + (shape.pe32Plus ? 112 : 96);
-    storeLe(image, directories - 4, 16, 4);
-    storeLe(image, directories + 8 * 2, 0x2000, 4);
-    storeLe(image, directories + 8 * 2 + 4, resources.size(), 4);
+    storeLe(image, pe::dosHeader::kNewHeaderOffset, peOffset, 4);
+    storeLe(image, peOffset, pe::kSignature, 4);
+    storeLe(image, coff + pe::coffHeader::kMachine, shape.pe32Plus ? 0x8664 : 0x14C, 2);
+    storeLe(image, coff + pe::coffHeader::kNumberOfSections, sections, 2);
+    storeLe(image, coff + pe::coffHeader::kSizeOfOptionalHeader, optionalSize, 2);
+    storeLe(image, optional + opt::kMagic, shape.pe32Plus ? opt::kPe32PlusMagic : opt::kPe32Magic,
+            2);
+    storeLe(image, optional + opt::kSizeOfInitializedData, 0x200 + rsrcRaw, 4);
+    storeLe(image, optional + opt::kSectionAlignment, 0x1000, 4);
+    storeLe(image, optional + opt::kFileAlignment, 0x200, 4);
+    storeLe(image, optional + opt::kSizeOfImage, shape.relocAfterResources ? 0x4000 : 0x3000, 4);
+    storeLe(image, optional + opt::kSizeOfHeaders, 0x200, 4);
+    const std::size_t count =
+        optional + (shape.pe32Plus ? opt::kDirectoryCountPe32Plus : opt::kDirectoryCountPe32);
+    storeLe(image, count, pe::directory::kMaxCount, 4);
+    const auto directory = [&](std::uint32_t index) {
+        return count + opt::kDirectoryCountSize + pe::directory::kEntrySize * index;
+    };
+    storeLe(image, directory(pe::directory::kResource) + pe::directory::kAddress, 0x2000, 4);
+    storeLe(image, directory(pe::directory::kResource) + pe::directory::kSize, resources.size(), 4);
 
     const auto section = [&](std::uint32_t index, const char* name, std::uint32_t rva,
                              std::uint32_t size, std::uint32_t raw, std::uint32_t flags) {
-        const std::size_t at = table + 40 * index;
+        const std::size_t at = table + sec::kSize * index;
         for (std::size_t i = 0; name[i] != '\0'; ++i) {
-            image[at + i] = static_cast<std::uint8_t>(name[i]);
+            image[at + sec::kName + i] = static_cast<std::uint8_t>(name[i]);
         }
-        storeLe(image, at + 8, size, 4);
-        storeLe(image, at + 12, rva, 4);
-        storeLe(image, at + 16, vempack::alignUp(size, 0x200), 4);
-        storeLe(image, at + 20, raw, 4);
-        storeLe(image, at + 36, flags, 4);
+        storeLe(image, at + sec::kVirtualSize, size, 4);
+        storeLe(image, at + sec::kVirtualAddress, rva, 4);
+        storeLe(image, at + sec::kSizeOfRawData, vempack::alignUp(size, 0x200), 4);
+        storeLe(image, at + sec::kPointerToRawData, raw, 4);
+        storeLe(image, at + sec::kCharacteristics, flags, 4);
     };
     section(0, ".text", 0x1000, 0x10, 0x200, 0x60000020);
     image[0x200] = 0xC3;
@@ -85,12 +91,27 @@ inline vempack::Bytes makeTestImage(const TestImageShape& shape = {}) {
     }
     image.insert(image.end(), shape.overlay.begin(), shape.overlay.end());
     if (!shape.certificate.empty()) {
-        storeLe(image, directories + 8 * 4, image.size(), 4);
-        storeLe(image, directories + 8 * 4 + 4, shape.certificate.size(), 4);
+        const std::size_t entry = directory(pe::directory::kCertificate);
+        storeLe(image, entry + pe::directory::kAddress, image.size(), 4);
+        storeLe(image, entry + pe::directory::kSize, shape.certificate.size(), 4);
         image.insert(image.end(), shape.certificate.begin(), shape.certificate.end());
     }
-    storeLe(image, optional + 64, vempack::peChecksum(image, optional + 64), 4);
+    storeLe(image, optional + opt::kCheckSum, vempack::peChecksum(image, optional + opt::kCheckSum),
+            4);
     return image;
+}
+
+// Overwrites a 32-bit field (pe::sectionHeader::k...) of section `index`,
+// found without parsing the image, which may already be malformed.
+inline void setSectionField(vempack::Bytes& image, std::size_t index, std::size_t field,
+                            std::uint32_t value) {
+    namespace pe = vempack::pe;
+    const std::size_t coff =
+        vempack::loadLe32(&image[pe::dosHeader::kNewHeaderOffset]) + pe::kSignatureSize;
+    const std::size_t table =
+        coff + pe::coffHeader::kSize +
+        vempack::loadLe16(&image[coff + pe::coffHeader::kSizeOfOptionalHeader]);
+    vempack::storeLe32(image, table + pe::sectionHeader::kSize * index + field, value);
 }
 
 } // namespace vempack_test

@@ -15,9 +15,11 @@ struct RunResult {
     std::string err;
 };
 
-// Runs vempack with `args`; its output passes through files in `scratch`.
-inline RunResult runVempack(const ScopedTempDir& scratch, const std::vector<std::string>& args) {
-    std::vector<std::string> argv{VEMPACK_PATH};
+// Runs the packer at `program` with `args`; its output passes through files
+// in `scratch`.
+inline RunResult runPacker(const ScopedTempDir& scratch, const std::string& program,
+                           const std::vector<std::string>& args) {
+    std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     const std::string out = scratch / "vempack.stdout";
     const std::string err = scratch / "vempack.stderr";
@@ -30,6 +32,11 @@ inline RunResult runVempack(const ScopedTempDir& scratch, const std::vector<std:
     result.out.assign(outBytes.begin(), outBytes.end());
     result.err.assign(errBytes.begin(), errBytes.end());
     return result;
+}
+
+// Runs the vempack of this build.
+inline RunResult runVempack(const ScopedTempDir& scratch, const std::vector<std::string>& args) {
+    return runPacker(scratch, VEMPACK_PATH, args);
 }
 
 } // namespace vempack_test

@@ -13,10 +13,6 @@
 #include <filesystem>
 #include <system_error>
 
-#ifndef VEMPACK_BUILD_TREE_STUB
-#define VEMPACK_BUILD_TREE_STUB ""
-#endif
-
 namespace vempack {
 namespace {
 
@@ -26,19 +22,22 @@ bool isPayload(const Resource& resource) {
     return resource.type == payloadType() && resource.name == resourceId(kPayloadId);
 }
 
-// The stub this project installs beside the packer
-// (PREFIX/bin/vempack -> PREFIX/share/vemsetup/vemsetup.exe), else the one
-// of the build tree that the packer was configured in.
-std::string defaultStub() {
+// The stub for `arch` (32 or 64; 0 means 32), found from where the packer
+// itself lies, so that no path of the build machine is compiled in: a
+// release's PREFIX/bin/vempack takes PREFIX/share/vemsetup/vemsetup.exe (or
+// vemsetup64.exe), a native build's build/native/tools/vempack takes
+// build/win32/vemsetup.exe (or build/win64/).
+std::string defaultStub(unsigned arch) {
+    const bool wide = arch == 64;
     std::vector<std::string> candidates;
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     if (!error) {
-        candidates.push_back(
-            (self.parent_path().parent_path() / "share" / "vemsetup" / "vemsetup.exe").string());
-    }
-    if (*VEMPACK_BUILD_TREE_STUB != '\0') {
-        candidates.push_back(VEMPACK_BUILD_TREE_STUB);
+        const fs::path bin = self.parent_path();
+        const fs::path release = bin.parent_path() / "share" / "vemsetup";
+        const fs::path buildTree = bin.parent_path().parent_path() / (wide ? "win64" : "win32");
+        candidates.push_back((release / (wide ? "vemsetup64.exe" : "vemsetup.exe")).string());
+        candidates.push_back((buildTree / "vemsetup.exe").string());
     }
     std::string tried;
     for (const std::string& candidate : candidates) {
@@ -47,18 +46,22 @@ std::string defaultStub() {
         }
         tried += (tried.empty() ? "" : ", ") + candidate;
     }
-    refuse("no stub found (looked for " + (tried.empty() ? "nothing" : tried) +
-           "); pass --stub vemsetup.exe, or build it with cmake --preset win32");
+    refuse(std::string("no ") + (wide ? "64" : "32") + "-bit stub found (looked for " +
+           (tried.empty() ? "nothing: the packer cannot tell where it lies" : tried) +
+           "); pass --stub FILE, or build it with cmake --preset " + (wide ? "win64" : "win32") +
+           " && cmake --build --preset " + (wide ? "win64" : "win32"));
 }
 
 // The payload to embed, checked the way list would check it, so a broken
-// payload never reaches a setup.
+// payload never reaches a setup. The file is read once: the bytes checked
+// are the bytes embedded.
 Bytes payloadToEmbed(const CommandLine& line) {
     if (line.payloadPath.empty()) {
         return createPayload(line);
     }
-    readPayloadFile(line.payloadPath);
-    return payloadBytes(readFile(line.payloadPath));
+    const Bytes file = readFile(line.payloadPath);
+    readPayload(file, line.payloadPath);
+    return payloadBytes(file);
 }
 
 // Replaces the stub's version resource and icons by those the command line
@@ -115,7 +118,7 @@ Bytes payloadBytes(const Bytes& file) {
 }
 
 int runBuild(const CommandLine& line) {
-    const std::string stubPath = line.stubPath.empty() ? defaultStub() : line.stubPath;
+    const std::string stubPath = line.stubPath.empty() ? defaultStub(line.arch) : line.stubPath;
     const Bytes stub = readFile(stubPath);
     const Bytes payload = payloadToEmbed(line);
     // Errors about the stub name it; the other inputs' errors name

@@ -27,7 +27,14 @@ Bytes payloadBytes(const Bytes& file);
 // about what the stub would tolerate but the packer never writes.
 Package readPayloadFile(const std::string& path);
 
+// The same for `file`, the contents of `path` read already.
+Package readPayload(const Bytes& file, const std::string& path);
+
 // Prints "vempack: warning: MESSAGE" on stderr.
 void warn(const std::string& message);
+
+// Prints "vempack: MESSAGE" on stderr: something the user should know that
+// is neither wrong nor doubtful.
+void notice(const std::string& message);
 
 } // namespace vempack

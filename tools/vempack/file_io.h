@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vempack {
 
@@ -20,10 +21,11 @@ Bytes readFile(const std::string& path);
 // would take for up to date.
 void writeFileReplacing(const std::string& path, const Bytes& bytes);
 
-// Creates or replaces the file `name` directly inside `directory`. `name` must
-// be a single path component; a symbolic link in its place is refused, so
-// nothing is written outside `directory`.
-void writeFileInDirectory(const std::string& directory, const std::string& name,
-                          const Bytes& bytes);
+// Creates or replaces the file at `levels` below `directory`, making the
+// folders on the way. Each level is made and opened relative to its parent
+// and never through a symbolic link, so nothing is written outside
+// `directory`. Files get the mode the umask leaves of 0666, folders of 0777.
+void writeFileBelow(const std::string& directory, const std::vector<std::string>& levels,
+                    const Bytes& bytes);
 
 } // namespace vempack

@@ -43,9 +43,35 @@ LzmaAloneHeader parseAloneHeader(const Bytes& file) {
     }
     const std::uint64_t size = uncompressedSize(header);
     if (size != kUnknownSize && size > kMaxArchiveSize) {
-        fail("the header's uncompressed size " + std::to_string(size) + " does not fit in 32 bits");
+        refuse("the header's uncompressed size " + std::to_string(size) +
+               " does not fit in 32 bits: the stub decodes at most " +
+               std::to_string(kMaxArchiveSize) + " bytes");
     }
     return header;
+}
+
+bool isStatedDictionarySize(std::uint32_t size) {
+    // Rounds up to the next 2^n or 2^n + 2^(n-1), as xz's .lzma reader does.
+    std::uint32_t rounded = size - 1;
+    rounded |= rounded >> 2;
+    rounded |= rounded >> 3;
+    rounded |= rounded >> 4;
+    rounded |= rounded >> 8;
+    rounded |= rounded >> 16;
+    return rounded + 1 == size || size == UINT32_MAX;
+}
+
+bool looksLikeAloneHeader(const Bytes& file) {
+    if (file.size() < kLzmaAloneHeaderSize) {
+        return false;
+    }
+    const LzmaAloneHeader header = parseLzmaAloneHeader(file.data());
+    LzmaProperties properties;
+    const std::uint64_t size = uncompressedSize(header);
+    return splitPropertiesByte(header.propertiesByte, &properties) &&
+           properties.lc + properties.lp <= kMaxLcPlusLp &&
+           isStatedDictionarySize(header.dictionarySize) &&
+           (size == kUnknownSize || size < (std::uint64_t{1} << 38));
 }
 
 } // namespace vempack

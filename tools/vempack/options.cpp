@@ -1,7 +1,9 @@
 // Parses and checks the packer's command line.
 #include "options.h"
 
+#include "code_page.h"
 #include "error.h"
+#include "lzma_header.h"
 #include "setup_resources.h"
 
 #include <charconv>
@@ -21,6 +23,7 @@ constexpr CommandSet kPacking =
 constexpr CommandSet kCompressing =
     bit(Command::kCreate) | bit(Command::kCompress) | bit(Command::kBuild);
 constexpr CommandSet kBuilding = bit(Command::kBuild);
+constexpr CommandSet kNaming = kPacking | bit(Command::kList) | bit(Command::kExtract);
 constexpr CommandSet kWriting = kPacking | kCompressing;
 
 struct OptionSpec {
@@ -37,6 +40,7 @@ constexpr OptionSpec kOptions[] = {
     {"--launch", true, kPacking},
     {"--no-launch", false, kPacking},
     {"--raw-name", false, kPacking},
+    {"--codepage", true, kNaming},
     {"--preset", true, kCompressing},
     {"--dict", true, kCompressing},
     {"--lc", true, kCompressing},
@@ -45,6 +49,7 @@ constexpr OptionSpec kOptions[] = {
     {"--eopm", false, kCompressing},
     {"--unknown-size", false, kCompressing},
     {"--stub", true, kBuilding},
+    {"--arch", true, kBuilding},
     {"--payload", true, kBuilding},
     {"--strip-signature", false, kBuilding},
     {"--version-info", true, kBuilding},
@@ -94,7 +99,33 @@ std::uint32_t parseSize(std::string_view text) {
     if (value > (UINT32_MAX >> shift)) {
         throw UsageError("--dict: '" + std::string(text) + "' does not fit in 32 bits");
     }
-    return static_cast<std::uint32_t>(value << shift);
+    const auto size = static_cast<std::uint32_t>(value << shift);
+    // list tells a .lzma file by its header as xz does, and that allows no
+    // other dictionary sizes: the packer writes none either.
+    if (!isStatedDictionarySize(size)) {
+        throw UsageError("--dict: '" + std::string(text) +
+                         "' is not 2^n or 2^n + 2^(n-1) bytes, the sizes a .lzma header "
+                         "states (e.g. 64KiB, 96KiB, 8MiB, 12MiB)");
+    }
+    return size;
+}
+
+void addVersionInfo(CommandLine& line, std::string_view value) {
+    const std::size_t equals = value.find('=');
+    const std::string key(value.substr(0, equals));
+    if (equals == std::string_view::npos || !isVersionKey(key)) {
+        throw UsageError("--version-info: '" + std::string(value) +
+                         "' is not KEY=VALUE with KEY one of ProductName, FileDescription, "
+                         "CompanyName, FileVersion, ProductVersion, LegalCopyright, "
+                         "OriginalFilename, InternalName, Comments");
+    }
+    const std::string text(value.substr(equals + 1));
+    if ((key == "FileVersion" || key == "ProductVersion") && !isNumericVersion(text)) {
+        throw UsageError("--version-info: " + key + " '" + text +
+                         "' is not one to four numbers from 0 to 65535 separated by dots "
+                         "(e.g. 2.3.4.5)");
+    }
+    line.versionInfo.emplace_back(key, text);
 }
 
 void applyOption(CommandLine& line, std::string_view name, std::string_view value) {
@@ -135,15 +166,19 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
     } else if (name == "--strip-signature") {
         line.stripSignature = true;
     } else if (name == "--version-info") {
-        const std::size_t equals = value.find('=');
-        const std::string key(value.substr(0, equals));
-        if (equals == std::string_view::npos || !isVersionKey(key)) {
-            throw UsageError("--version-info: '" + std::string(value) +
-                             "' is not KEY=VALUE with KEY one of ProductName, FileDescription, "
-                             "CompanyName, FileVersion, ProductVersion, LegalCopyright, "
-                             "OriginalFilename, InternalName, Comments");
+        addVersionInfo(line, value);
+    } else if (name == "--codepage") {
+        line.codePage = static_cast<unsigned>(parseNumber(value, name, 65535));
+        if (!isWindowsAnsiCodePage(line.codePage)) {
+            throw UsageError("--codepage: '" + std::string(value) +
+                             "' is not a Windows ANSI code page; use one of " +
+                             kWindowsAnsiCodePages);
         }
-        line.versionInfo.emplace_back(key, std::string(value.substr(equals + 1)));
+    } else if (name == "--arch") {
+        if (value != "32" && value != "64") {
+            throw UsageError("--arch: '" + std::string(value) + "' is not 32 or 64");
+        }
+        line.arch = value == "32" ? 32 : 64;
     } else if (name == "--icon") {
         line.iconPath = value;
     }
@@ -185,6 +220,17 @@ void checkOperands(const CommandLine& line) {
     }
     if (line.hasLaunch && line.noLaunch) {
         throw UsageError("--launch and --no-launch exclude each other");
+    }
+    if (line.arch != 0 && !line.stubPath.empty()) {
+        throw UsageError("--arch and --stub exclude each other (--stub names the stub itself)");
+    }
+    if (line.codePage != 0 && line.rawNames) {
+        throw UsageError("--codepage and --raw-name exclude each other (raw names are stored "
+                         "byte for byte)");
+    }
+    if (line.codePage != 0 && !line.payloadPath.empty()) {
+        throw UsageError("--codepage and --payload exclude each other (the payload's names "
+                         "are stored already)");
     }
 }
 

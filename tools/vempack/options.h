@@ -22,10 +22,16 @@ struct CommandLine {
     std::string launchName;
     bool noLaunch = false;
     bool rawNames = false;
+    // The Windows ANSI code page names are stored in (create, archive, build)
+    // or read in (list, extract); 0 when none is given: ASCII names only.
+    unsigned codePage = 0;
     LzmaSettings lzma;
     // build: the stub, a ready payload instead of files, and what to do
     // with a signed stub.
     std::string stubPath;
+    // Which stub build looks for without --stub: 32 or 64 (0: not given,
+    // the 32-bit one).
+    unsigned arch = 0;
     std::string payloadPath;
     bool stripSignature = false;
     // build: version resource texts (KEY, VALUE) and an .ico file.

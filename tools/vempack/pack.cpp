@@ -1,30 +1,73 @@
 // The commands that write: create, archive and compress.
 #include "commands.h"
 
+#include "code_page.h"
 #include "error.h"
 #include "file_io.h"
+#include "inputs.h"
 #include "names.h"
 
 namespace vempack {
 namespace {
 
-void checkNames(const std::vector<InputSpec>& inputs) {
-    std::vector<std::string> names;
-    for (const InputSpec& input : inputs) {
-        const std::string problem = nameProblem(input.name);
-        if (!problem.empty()) {
-            refuse("cannot store '" + input.path + "' as \"" + displayName(input.name) +
-                   "\": " + problem);
-        }
-        names.push_back(input.name);
-    }
-    if (const auto duplicate = findDuplicateName(names)) {
-        refuse("the name \"" + displayName(names[*duplicate]) +
-               "\" is given twice (names are compared ignoring case)");
-    }
+CodePage codePageOf(const CommandLine& line) {
+    return line.codePage == 0 ? CodePage() : CodePage(line.codePage);
 }
 
-void designate(Package& package, const CommandLine& line) {
+// What a name is compared by: its characters, case folded.
+std::wstring nameKey(const std::string& stored, const CodePage& codePage) {
+    return foldedCase(codePage.toUtf8(stored).value_or(stored));
+}
+
+// The levels converted to the code page one by one, so that a trail byte
+// 0x5C never merges with a separator, and joined with '\'. Refuses a name
+// the code page cannot hold or the stub would not write.
+std::string storedName(const InputFile& input, const CodePage& codePage) {
+    const std::string cannot =
+        "cannot store '" + input.path + "' as \"" + displayText(joinLevels(input.levels)) + "\": ";
+    std::vector<std::string> stored;
+    for (const std::string& level : input.levels) {
+        if (!codePage.chosen() && !isAscii(level)) {
+            refuse(cannot +
+                   "the name is not ASCII; give --codepage N, the Windows ANSI code page "
+                   "of the machines that will run the setup, one of " +
+                   kWindowsAnsiCodePages);
+        }
+        const std::optional<std::string> converted = codePage.fromUtf8(level);
+        if (!converted) {
+            refuse(cannot + (isUtf8(level) ? "code page " + std::to_string(codePage.number()) +
+                                                 " cannot represent every character of the name "
+                                                 "(choose another with --codepage)"
+                                           : std::string("the name is not UTF-8")));
+        }
+        stored.push_back(*converted);
+    }
+    const std::string name = joinLevels(stored);
+    const std::string problem = nameProblem(name, codePage.leadByteTest());
+    if (!problem.empty()) {
+        refuse(cannot + problem);
+    }
+    return name;
+}
+
+void refuseClash(const NameClash& clash, const std::vector<InputFile>& inputs,
+                 const std::vector<std::string>& names, const CodePage& codePage) {
+    const auto shown = [&](std::size_t i) {
+        return "\"" + displayStoredName(names[i], codePage) + "\" ('" + inputs[i].path + "')";
+    };
+    if (!clash.fileAndFolder) {
+        refuse("the name " + shown(clash.index) + " is given twice, first as " +
+               shown(clash.earlier) + " (names are compared ignoring case)");
+    }
+    const bool laterIsFile = names[clash.index].size() < names[clash.earlier].size();
+    const std::size_t file = laterIsFile ? clash.index : clash.earlier;
+    const std::size_t other = laterIsFile ? clash.earlier : clash.index;
+    refuse("the name " + shown(file) + " is a file, but " + shown(other) +
+           " needs it as a folder (names are compared ignoring case)");
+}
+
+void designate(Package& package, const std::vector<std::wstring>& keys, const CommandLine& line,
+               const CodePage& codePage) {
     if (line.noLaunch) {
         package.designationFlag = 0;
         package.designatedIndex = -1;
@@ -35,38 +78,60 @@ void designate(Package& package, const CommandLine& line) {
     if (!line.hasLaunch) {
         return;
     }
+    // Raw names are matched byte for byte, others as Windows would match
+    // them: levels split at '/' or '\', ignoring case.
+    std::optional<std::wstring> wanted;
+    if (!line.rawNames) {
+        std::vector<std::string> levels;
+        for (const std::string& level : givenNameLevels(line.launchName)) {
+            levels.push_back(codePage.fromUtf8(level).value_or(std::string()));
+        }
+        wanted = nameKey(joinLevels(levels), codePage);
+    }
     for (std::size_t i = 0; i < package.entries.size(); ++i) {
-        if (package.entries[i].name == line.launchName) {
+        if (wanted ? keys[i] == *wanted : package.entries[i].name == line.launchName) {
             package.designatedIndex = static_cast<std::int32_t>(i);
             return;
         }
     }
-    refuse("--launch: no entry is stored as \"" + displayName(line.launchName) + "\"");
+    refuse("--launch: no entry is stored as \"" + displayText(line.launchName) + "\"");
 }
 
 Package buildPackage(const CommandLine& line) {
-    std::vector<InputSpec> inputs;
-    for (const std::string& operand : line.operands) {
-        inputs.push_back(parseInputSpec(operand));
+    const CodePage codePage = codePageOf(line);
+    if (codePage.chosen()) {
+        notice("names stored in code page " + std::to_string(codePage.number()));
+    }
+    const std::vector<InputFile> inputs = collectInputs(line.operands, line.rawNames);
+    if (inputs.empty()) {
+        refuse("no files to store: the directories given hold none");
+    }
+    std::vector<std::string> names;
+    std::vector<std::wstring> keys;
+    for (const InputFile& input : inputs) {
+        names.push_back(line.rawNames ? joinLevels(input.levels) : storedName(input, codePage));
+        keys.push_back(line.rawNames ? std::wstring() : nameKey(names.back(), codePage));
     }
     if (!line.rawNames) {
-        checkNames(inputs);
+        if (const auto clash = findNameClash(keys)) {
+            refuseClash(*clash, inputs, names, codePage);
+        }
     }
     // Sizes are checked before any file is read, so an oversized input is
     // refused without loading gigabytes first.
     std::uint64_t total = kPackageHeaderSize;
-    for (const InputSpec& input : inputs) {
-        total += recordSize(input.name.size(), regularFileSize(input.path));
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        total += recordSize(names[i].size(), regularFileSize(inputs[i].path));
     }
     if (total > kMaxArchiveSize) {
         refuse("the archive would be " + std::to_string(total) + " bytes; at most " +
                std::to_string(kMaxArchiveSize) + " are allowed");
     }
     Package package;
-    for (const InputSpec& input : inputs) {
-        package.entries.push_back({input.name, readFile(input.path)});
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        package.entries.push_back({names[i], readFile(inputs[i].path)});
     }
-    designate(package, line);
+    designate(package, keys, line, codePage);
     return package;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "bytes.h"
+#include "pe_layout.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,10 +13,6 @@
 
 namespace vempack {
 
-// Indexes into the optional header's data directories.
-constexpr std::uint32_t kResourceDirectory = 2;
-constexpr std::uint32_t kCertificateDirectory = 4;
-
 struct PeSection {
     std::string name; // up to 8 bytes, without the zero padding
     std::uint32_t virtualSize = 0;
@@ -23,7 +20,8 @@ struct PeSection {
     std::uint32_t sizeOfRawData = 0;
     std::uint32_t pointerToRawData = 0;
     std::uint32_t characteristics = 0;
-    std::size_t headerOffset = 0; // of its 40-byte entry in the section table
+    std::size_t index = 0;        // in the section table, from 0
+    std::size_t headerOffset = 0; // of its entry in the section table
 };
 
 struct PeDataDirectory {
@@ -44,19 +42,24 @@ struct PeImage {
     std::uint64_t endOfSectionData = 0;
 };
 
-// Offsets of fields in the optional header, the same in PE32 and PE32+.
-constexpr std::size_t kSizeOfInitializedDataField = 8;
-constexpr std::size_t kSizeOfImageField = 56;
-constexpr std::size_t kCheckSumField = 64;
-
 // True when `file` begins like a DOS/PE executable ("MZ").
 bool looksLikeExecutable(const Bytes& file);
 
 // Parses the headers and the section table; fails with "not a PE32/PE32+
-// image: ..." or a description of the first inconsistency found.
+// image: ..." or a description of the first inconsistency found. The
+// sections must lie as the loader places them: each at a multiple of the
+// section alignment, its raw data at and in multiples of the file alignment
+// (at its RVA when the section alignment is below a page), and none
+// overlapping another or the headers, in memory or in the file. Only then
+// is every RVA in one section, so that the packer reads and writes the
+// bytes that the loader maps.
 PeImage parsePeImage(const Bytes& file);
 
 PeDataDirectory dataDirectory(const PeImage& image, std::uint32_t index);
+
+// The section for a message: `section 9 ".rsrc"`, printable whatever bytes
+// the name holds.
+std::string describeSection(const PeSection& section);
 
 // The `size` bytes at `rva`, which must lie within one section's raw data;
 // fails naming `what` otherwise.
@@ -66,16 +69,5 @@ const std::uint8_t* bytesAtRva(const PeImage& image, const Bytes& file, std::uin
 // The image checksum as Windows computes it: a 16-bit one's-complement sum
 // of the file with the checksum field taken as zero, plus the file's length.
 std::uint32_t peChecksum(const Bytes& file, std::size_t checksumOffset);
-
-// Overwrites `width` bytes of `out` at `offset` with `value`, little-endian.
-inline void storeLe(Bytes& out, std::size_t offset, std::uint64_t value, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) {
-        out[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-inline std::uint64_t alignUp(std::uint64_t value, std::uint32_t alignment) {
-    return (value + alignment - 1) / alignment * alignment;
-}
 
 } // namespace vempack

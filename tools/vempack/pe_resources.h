@@ -38,15 +38,26 @@ struct Resource {
 ResourceKey payloadType();
 constexpr std::uint16_t kPayloadId = 105;
 
+// "PACKAGE" 105 in language 0, for messages.
+std::string describeResource(const Resource& resource);
+
 // Every resource of the image, in directory order; an image without a
 // resource directory has none. Fails on a tree that is malformed: entries
-// or data outside the image, a directory reached twice (a loop), more than
-// three levels, or data that overlaps beyond the file's own size.
+// or data outside the image, a directory reached twice (a loop), other than
+// three levels, a language given by name, or data that overlaps beyond the
+// file's own size.
 std::vector<Resource> readResources(const PeImage& image, const Bytes& file);
 
 // A resource section for the RVA `sectionRva`: the directory tree, names,
-// data entries and data, each datum aligned to 8 bytes. Resources with the
-// same type, name and language must not repeat.
+// data entries and data, each datum aligned to 8 bytes. Refuses resources
+// that repeat a type, name and language, and a tree that the format cannot
+// hold (a name or a directory of more than 65535 entries).
 Bytes writeResourceSection(const std::vector<Resource>& resources, std::uint32_t sectionRva);
+
+// The first difference between the resources `wanted` and those an image
+// holds (`actual`), in any order: one missing, one not wanted, or one whose
+// code page or data differs. Empty when they are the same.
+std::string resourceDifference(const std::vector<Resource>& wanted,
+                               const std::vector<Resource>& actual);
 
 } // namespace vempack

@@ -3,7 +3,9 @@
 
 #include "error.h"
 
+#include <array>
 #include <charconv>
+#include <optional>
 
 namespace vempack {
 namespace {
@@ -72,31 +74,51 @@ Bytes versionNode(const std::string& key, const Bytes& value, std::size_t valueL
     if (node.size() > UINT16_MAX) {
         refuse("--version-info: the texts are too long for a version resource");
     }
-    node[0] = static_cast<std::uint8_t>(node.size());
-    node[1] = static_cast<std::uint8_t>(node.size() >> 8);
-    node[2] = static_cast<std::uint8_t>(valueLength);
-    node[3] = static_cast<std::uint8_t>(valueLength >> 8);
-    node[4] = text ? 1 : 0;
+    storeLe16(node, 0, static_cast<std::uint16_t>(node.size()));
+    storeLe16(node, 2, static_cast<std::uint16_t>(valueLength));
+    storeLe16(node, 4, text ? 1 : 0);
     return node;
 }
 
-// "A.B.C.D" (one to four numbers up to 65535) as the two 32-bit halves.
-std::pair<std::uint32_t, std::uint32_t> numericVersion(const std::string& text) {
-    std::uint16_t parts[4] = {0, 0, 0, 0};
+// "A.B.C.D": one to four decimal numbers up to 65535, the missing ones 0.
+std::optional<std::array<std::uint16_t, 4>> versionParts(const std::string& text) {
+    std::array<std::uint16_t, 4> parts{};
     const char* at = text.data();
-    const char* end = text.data() + text.size();
-    for (int i = 0; i < 4 && at < end; ++i) {
-        const auto [next, error] = std::from_chars(at, end, parts[i]);
-        if (error != std::errc() || (next != end && *next != '.')) {
-            return {0, 0};
+    const char* const end = text.data() + text.size();
+    for (std::uint16_t& part : parts) {
+        const auto [next, error] = std::from_chars(at, end, part);
+        if (error != std::errc()) {
+            return std::nullopt;
         }
-        at = next == end ? end : next + 1;
+        if (next == end) {
+            return parts;
+        }
+        if (*next != '.') {
+            return std::nullopt;
+        }
+        at = next + 1;
     }
-    return {static_cast<std::uint32_t>(parts[0]) << 16 | parts[1],
-            static_cast<std::uint32_t>(parts[2]) << 16 | parts[3]};
+    return std::nullopt;
+}
+
+// The two 32-bit halves of the numeric version; 0 when no text is given.
+std::pair<std::uint32_t, std::uint32_t> numericVersion(const std::string& text) {
+    if (text.empty()) {
+        return {0, 0};
+    }
+    const auto parts = versionParts(text);
+    if (!parts) {
+        refuse("--version-info: '" + text + "' is not a version A.B.C.D");
+    }
+    return {static_cast<std::uint32_t>((*parts)[0]) << 16 | (*parts)[1],
+            static_cast<std::uint32_t>((*parts)[2]) << 16 | (*parts)[3]};
 }
 
 } // namespace
+
+bool isNumericVersion(const std::string& text) {
+    return versionParts(text).has_value();
+}
 
 bool isVersionKey(const std::string& key) {
     for (const char* known : kVersionKeys) {
@@ -139,10 +161,10 @@ Bytes versionInfoResource(const std::vector<std::pair<std::string, std::string>>
 }
 
 std::vector<Resource> iconResources(const Bytes& ico, std::uint16_t language) {
-    if (ico.size() < kIconDirectorySize || loadLe(&ico[0], 2) != 0 || loadLe(&ico[2], 2) != 1) {
+    if (ico.size() < kIconDirectorySize || loadLe16(&ico[0]) != 0 || loadLe16(&ico[2]) != 1) {
         refuse("--icon: not an .ico file");
     }
-    const std::size_t count = loadLe(&ico[4], 2);
+    const std::size_t count = loadLe16(&ico[4]);
     if (count == 0 || count > kMaxIcons ||
         ico.size() < kIconDirectorySize + kIconEntrySize * count) {
         refuse("--icon: the .ico file holds no images, or its directory is cut short");

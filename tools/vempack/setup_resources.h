@@ -20,6 +20,10 @@ constexpr std::uint16_t kGroupIconType = 14;
 // The keys --version-info accepts.
 bool isVersionKey(const std::string& key);
 
+// True for what FileVersion and ProductVersion must be: one to four decimal
+// numbers from 0 to 65535 separated by dots ("2.3", "2.3.4.5").
+bool isNumericVersion(const std::string& text);
+
 // A VS_VERSIONINFO resource: the strings (UTF-8 in, UTF-16 out) in one
 // U.S. English, Unicode string table, and the numeric file and product
 // versions taken from FileVersion and ProductVersion where they are

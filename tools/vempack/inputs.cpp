@@ -1,0 +1,184 @@
+// Expands files and directories into the inputs to store.
+#include "inputs.h"
+
+#include "commands.h"
+#include "error.h"
+#include "names.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace vempack {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string quotedPath(const std::string& path) {
+    return "'" + path + "'";
+}
+
+// The name of a host file, which becomes one level.
+std::string hostLevel(const std::string& path, const std::string& name) {
+    if (name.find('\\') != std::string::npos) {
+        refuse("cannot store " + quotedPath(path) +
+               ": its name holds a backslash, which Windows reads as a level separator; "
+               "rename it, or store it as NAME=FILE");
+    }
+    return name;
+}
+
+[[noreturn]] void refuseSpecial(const std::string& path) {
+    refuse("cannot store " + quotedPath(path) +
+           ": it is not a regular file or a directory (the archive holds files only)");
+}
+
+class Collector {
+  public:
+    Collector(std::vector<InputFile>& out) : out_(out) {}
+
+    void addFile(std::vector<std::string> levels, const std::string& path) {
+        out_.push_back({std::move(levels), path});
+    }
+
+    // Adds every file below `directory` under `levels`; the count of files.
+    std::size_t addDirectory(const std::string& directory, std::vector<std::string>& levels) {
+        std::vector<std::string> names;
+        std::error_code error;
+        for (fs::directory_iterator it(directory, error), end; !error && it != end;
+             it.increment(error)) {
+            names.push_back(it->path().filename().string());
+        }
+        if (error) {
+            fail("cannot read the directory " + quotedPath(directory) + ": " + error.message());
+        }
+        // Bytes order, whatever order the file system lists them in.
+        std::sort(names.begin(), names.end());
+        std::size_t files = 0;
+        for (const std::string& name : names) {
+            const std::string path = (fs::path(directory) / name).string();
+            levels.push_back(hostLevel(path, name));
+            files += addBelow(path, levels);
+            levels.pop_back();
+        }
+        return files;
+    }
+
+    // Directories with no file below them, the outermost of each only.
+    std::vector<std::string> emptyDirectories;
+
+  private:
+    std::size_t addBelow(const std::string& path, std::vector<std::string>& levels) {
+        std::error_code error;
+        const fs::file_status own = fs::symlink_status(path, error);
+        if (error) {
+            fail("cannot read " + quotedPath(path) + ": " + error.message());
+        }
+        if (fs::is_symlink(own)) {
+            const fs::file_status target = fs::status(path, error);
+            if (error || !fs::exists(target)) {
+                refuse("cannot store " + quotedPath(path) + ": it is a symbolic link to nothing");
+            }
+            if (fs::is_directory(target)) {
+                notice("skipping " + quotedPath(path) +
+                       ", a symbolic link to a directory (such links are not followed)");
+                return 0;
+            }
+            if (!fs::is_regular_file(target)) {
+                refuseSpecial(path);
+            }
+            addFile(levels, path);
+            return 1;
+        }
+        if (fs::is_directory(own)) {
+            const std::size_t before = emptyDirectories.size();
+            const std::size_t files = addDirectory(path, levels);
+            if (files == 0) {
+                emptyDirectories.resize(before);
+                emptyDirectories.push_back(path);
+            }
+            return files;
+        }
+        if (!fs::is_regular_file(own)) {
+            refuseSpecial(path);
+        }
+        addFile(levels, path);
+        return 1;
+    }
+
+    std::vector<InputFile>& out_;
+};
+
+// The levels a directory operand's contents go under.
+std::vector<std::string> directoryLevels(const InputSpec& spec, bool rawNames) {
+    if (spec.named) {
+        if (rawNames) {
+            return {spec.name};
+        }
+        // "plugins/=DIR" means what "plugins=DIR" means.
+        std::string name = spec.name;
+        while (name.size() > 1 && (name.back() == '/' || name.back() == '\\')) {
+            name.pop_back();
+        }
+        return givenNameLevels(name);
+    }
+    if (!spec.path.empty() && spec.path.back() == '/') {
+        return {};
+    }
+    const std::string base = fs::path(spec.path).filename().string();
+    if (base == "." || base == "..") {
+        refuse("cannot store the directory " + quotedPath(spec.path) + " under the name \"" + base +
+               "\"; give " + quotedPath(spec.path + "/") +
+               " to store its contents, or NAME=" + spec.path);
+    }
+    return {hostLevel(spec.path, base)};
+}
+
+} // namespace
+
+InputSpec parseInputSpec(const std::string& argument) {
+    const std::size_t equals = argument.find('=');
+    if (equals != std::string::npos) {
+        return {argument.substr(0, equals), true, argument.substr(equals + 1)};
+    }
+    return {std::string(), false, argument};
+}
+
+std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, bool rawNames) {
+    std::vector<InputFile> inputs;
+    Collector collector(inputs);
+    for (const std::string& operand : operands) {
+        const InputSpec spec = parseInputSpec(operand);
+        std::error_code error;
+        // An operand is followed wherever it links to: the user named it.
+        const fs::file_status status = fs::status(spec.path, error);
+        if (error) {
+            fail("cannot read " + quotedPath(spec.path) + ": " + error.message());
+        }
+        if (fs::is_directory(status)) {
+            std::vector<std::string> levels = directoryLevels(spec, rawNames);
+            collector.emptyDirectories.clear();
+            if (collector.addDirectory(spec.path, levels) == 0) {
+                collector.emptyDirectories = {spec.path};
+            }
+            for (const std::string& empty : collector.emptyDirectories) {
+                notice("skipping the empty directory " + quotedPath(empty) +
+                       " (the archive format has no directory entries)");
+            }
+        } else if (fs::is_regular_file(status)) {
+            if (spec.named) {
+                collector.addFile(rawNames ? std::vector<std::string>{spec.name}
+                                           : givenNameLevels(spec.name),
+                                  spec.path);
+            } else {
+                const std::string base = fs::path(spec.path).filename().string();
+                collector.addFile({hostLevel(spec.path, base)}, spec.path);
+            }
+        } else {
+            refuseSpecial(spec.path);
+        }
+    }
+    return inputs;
+}
+
+} // namespace vempack
