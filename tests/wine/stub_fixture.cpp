@@ -241,6 +241,36 @@ std::map<std::string, std::string> fileContents(const fs::path& directory) {
     }
     return files;
 }
+
+std::map<std::string, std::string> fileTree(const fs::path& directory) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    walkTree(
+        directory,
+        [&](const fs::directory_entry& entry) {
+            std::error_code kindError;
+            if (entry.is_regular_file(kindError) && !entry.is_symlink(kindError)) {
+                files[entry.path().lexically_relative(directory).generic_string()] =
+                    readBytes(entry.path());
+            }
+            return true;
+        },
+        ec);
+    return files;
+}
+
+bool writeTree(const fs::path& directory, const std::map<std::string, std::string>& files) {
+    for (const auto& [name, bytes] : files) {
+        const fs::path file = directory / name;
+        std::error_code ec;
+        fs::create_directories(file.parent_path(), ec);
+        if (ec || !writeBytes(file, bytes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace wine_test
 
 namespace wine_test {

@@ -110,6 +110,15 @@ inline const std::vector<std::string> kDemoEntryNames = {
 // Files in a directory, name -> bytes (subdirectories are left out).
 std::map<std::string, std::string> fileContents(const std::filesystem::path& directory);
 
+// Every file below a directory, relative path with '/' between levels ->
+// bytes; links are not followed.
+std::map<std::string, std::string> fileTree(const std::filesystem::path& directory);
+
+// Writes each file of `files` (relative path with '/' between levels ->
+// bytes) below `directory`, making its folders; false on failure.
+bool writeTree(const std::filesystem::path& directory,
+               const std::map<std::string, std::string>& files);
+
 // Success when both hold the same names with the same bytes; the failure
 // names the files that differ rather than printing their bytes.
 testing::AssertionResult sameFiles(const std::map<std::string, std::string>& actual,
