@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Makes the three benchmark payloads from files this machine already has, the
-# same bytes on every run (no downloads), and packs each three ways: with
-# vempack (the stub's payload), as a 7-Zip console self-extractor and as an
-# NSIS installer, all LZMA with an 8 MiB dictionary, lc 3, lp 0, pb 2.
+# same bytes on every run (no downloads), and packs each two ways: with
+# vempack (the stub's payload) and as an NSIS installer, both LZMA with an
+# 8 MiB dictionary, lc 3, lp 0, pb 2.
 #
 #   bench/make-payloads.sh OUT_DIR VEMPACK BENCH_BYTES [NAME]...
 #
-# OUT_DIR/<name>/ receives files/ (the entries), payload.lzma, sfx7z (the
-# 7-Zip self-extractor), nsis.exe and manifest.txt, for <name> in
-# shipped-size, many-files and large (or the NAMEs given). A payload whose recipe has not changed is kept.
+# OUT_DIR/<name>/ receives files/ (the entries), payload.lzma, nsis.exe and
+# manifest.txt, for <name> in shipped-size, many-files and large (or the
+# NAMEs given). A payload whose recipe has not changed is kept.
 #
 # Content:
 #   PE code      Wine's own 32-bit DLLs and programs, stripped of debug
@@ -54,7 +54,6 @@ LARGE_TOTAL=200000000          # Manual.txt takes the rest
 
 WINE_PE_DIRS=(/usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows)
 STRIP=$(command -v i686-w64-mingw32-strip || true)
-SFX_MODULE=/usr/lib/p7zip/7zCon.sfx
 NSIS_SCRIPT="$(cd "$(dirname "$0")" && pwd)/nsis/bench.nsi"
 
 die() {
@@ -71,8 +70,6 @@ for dir in "${WINE_PE_DIRS[@]}"; do
 done
 [[ -n $pe_dir ]] || die "no 32-bit Wine DLLs found; run scripts/install-deps.sh bench"
 [[ -n $STRIP ]] || die "i686-w64-mingw32-strip not found; run scripts/install-deps.sh bench"
-[[ -f $SFX_MODULE ]] || die "$SFX_MODULE not found (p7zip-full)"
-command -v 7z >/dev/null || die "7z not found (p7zip-full)"
 command -v makensis >/dev/null || die "makensis not found (nsis)"
 
 # Everything that decides the bytes: this script, the NSIS script, and the
@@ -81,7 +78,7 @@ recipe_key() {
     {
         cat "$0" "$NSIS_SCRIPT"
         dpkg-query -W -f='${Package} ${Version}\n' wine32 libwine base-files libc6-dev \
-            linux-libc-dev p7zip-full nsis xz-utils 2>/dev/null || true
+            linux-libc-dev nsis xz-utils 2>/dev/null || true
         sha256sum "$VEMPACK" | cut -d' ' -f1
     } | sha256sum | cut -d' ' -f1
 }
@@ -149,8 +146,6 @@ slice() {
 
 setup_program() {
     "$STRIP" -o "$work/setup-base" "$pe_dir/comdlg32.dll"
-    # A DLL, so that no system will start it: the benchmark measures the
-    # unpacking, not a launched program.
     head -c $((SHIPPED_SETUP - SHIPPED_SETUP_OVERLAY)) "$work/setup-base"
     "$BENCH_BYTES" 1 "$SHIPPED_SETUP_OVERLAY"
 }
@@ -165,14 +160,12 @@ pack() {
     shift
     local names=("$@") listed=()
     for name in "${names[@]}"; do listed+=("$name=$dir/files/$name"); done
+    # Nothing designated: extract mode unpacks every entry and starts
+    # nothing, so that what is measured is the unpacking, as NSIS's is. (A
+    # designated entry that is no program would send the stub on to the
+    # shell, whose start-up under Wine outweighs a small payload's unpacking.)
     "$VEMPACK" create -o "$dir/payload.lzma" --preset 9 --dict 8MiB --lc 3 --lp 0 --pb 2 \
-        "${listed[@]}" >/dev/null
-    # -mf=off: no branch-converter filter for the programs, so that all
-    # three decoders do the same LZMA work.
-    rm -f "$dir/sfx7z"
-    (cd "$dir/files" && 7z a -bd -sfx"$SFX_MODULE" -mx=9 -mf=off \
-        -m0=LZMA:d=8m:lc=3:lp=0:pb=2:fb=64 -ms=on "$dir/sfx7z" -- "${names[@]}" >/dev/null)
-    chmod +x "$dir/sfx7z"
+        --no-launch "${listed[@]}" >/dev/null
     makensis -V1 -NOCD "-DSOURCE_DIR=$dir/files" "-DOUT_FILE=$dir/nsis.exe" "$NSIS_SCRIPT" \
         >/dev/null
     {
@@ -180,7 +173,7 @@ pack() {
         for name in "${names[@]}"; do
             echo "entry $(stat -c %s "$dir/files/$name") $name"
         done
-        for packed in payload.lzma sfx7z nsis.exe; do
+        for packed in payload.lzma nsis.exe; do
             echo "packed $(stat -c %s "$dir/$packed") $(sha256sum "$dir/$packed" | cut -d' ' -f1) $packed"
         done
     } >"$dir/manifest.txt"

@@ -29,7 +29,7 @@ if want win32; then
   # itself has osslsigncode 2.5; its backports have 2.9, which the tests use.
   packages+=(python3-pefile icoutils openssl osslsigncode)
 fi
-if want bench; then packages+=(p7zip-full nsis python3-matplotlib); fi
+if want bench; then packages+=(nsis python3-matplotlib); fi
 
 missing=()
 for p in "${packages[@]}"; do
