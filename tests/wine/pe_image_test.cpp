@@ -1,5 +1,6 @@
 // Each built Windows stub as a file, read with objdump: a GUI program of its
 // build's format (PE32 for win32, PE32+ for win64) with ASLR and DEP,
+// large-address-aware,
 // importing only the system DLLs it needs, and small. ctest runs the tests
 // once per build, naming it in VEMSETUP_WINE_TARGET.
 #include <gtest/gtest.h>
@@ -49,9 +50,10 @@ class StubImage : public testing::Test {
         ASSERT_EQ(status, 0) << headers;
     }
 
-    // The hexadecimal number after `field` at the start of a line.
+    // The hexadecimal number (with or without "0x") after `field` at the
+    // start of a line.
     unsigned long headerField(const std::string& field) const {
-        const std::regex pattern("(^|\n)" + field + "\\s+([0-9a-fA-F]+)");
+        const std::regex pattern("(^|\n)" + field + "\\s+(?:0x)?([0-9a-fA-F]+)");
         std::smatch match;
         if (!std::regex_search(headers, match, pattern)) {
             ADD_FAILURE() << "no " << field << " in the headers";
@@ -82,6 +84,13 @@ TEST_F(StubImage, HasAslrAndDep) {
     if (is64Bit()) {
         EXPECT_EQ(characteristics & kHighEntropyVa, kHighEntropyVa) << "HIGH_ENTROPY_VA is missing";
     }
+}
+
+// The compressed payload and the decoded archive are held at once: a 32-bit
+// stub gets 4 GiB of address space on 64-bit Windows only when it says so.
+TEST_F(StubImage, IsLargeAddressAware) {
+    constexpr unsigned long kLargeAddressAware = 0x0020; // IMAGE_FILE_LARGE_ADDRESS_AWARE
+    EXPECT_EQ(headerField("Characteristics") & kLargeAddressAware, kLargeAddressAware);
 }
 
 TEST_F(StubImage, ImportsOnlySystemDlls) {
