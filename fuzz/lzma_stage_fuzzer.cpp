@@ -7,80 +7,136 @@
 #include <lzma.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "format/lzma_alone_header.h"
 #include "payload/lzma_stage.h"
+#include "support/finding.h"
 #include "support/fuzz_platform.h"
+#include "support/host_tree.h"
 #include "support/scratch.h"
-#include "temp_dir.h"
 
 namespace {
 
-constexpr uint32_t kMinDictionary = 4096;
-// The reference decode stays well inside the fuzz heap's limit, so that the
-// stage under test is never refused memory where the reference is not.
+using hosttree::Bytes;
+
+// The reference judges outputs up to half the fuzz heap's limit, so that
+// the stage under test, whose output block and dictionary are each about as
+// large as the output, is never refused memory where the reference is not.
 constexpr size_t kReferenceLimit = fuzzplatform::kFuzzHeapLimit / 2;
 
-const std::string& root() {
-    static const ScopedTempDir dir("vemfuzz-lzma");
-    return dir.path();
+struct Places {
+    Places() {
+        fuzzplatform::allowWritesTo(first);
+        fuzzplatform::allowWritesTo(second);
+    }
+    scratch::Directory root{"vemfuzz-lzma"};
+    std::string first = root.path() + "/vem1.tmp";
+    std::string second = root.path() + "/vem2.tmp";
+};
+
+const Places& places() {
+    static const Places instance;
+    return instance;
 }
 
-struct Reference {
-    bool known;    // false: the input is too large to judge here
-    bool complete; // the stream decodes whole
-    Bytes bytes;
+// liblzma's blocks for the reference decoder, kept for the next input. The
+// decoder asks for blocks of the same sizes every time (its dictionary is
+// always kReferenceLimit), so their pages stay in memory instead of being
+// mapped and faulted in afresh for every input.
+struct CachedBlock {
+    void* block;
+    size_t size;
+    bool inUse;
 };
+// Never destroyed, so that the blocks stay reachable until the process ends.
+std::vector<CachedBlock>& cachedBlocks() {
+    static std::vector<CachedBlock>* const blocks = new std::vector<CachedBlock>;
+    return *blocks;
+}
+
+void* cachedAllocate(void*, size_t count, size_t size) {
+    if (size != 0 && count > SIZE_MAX / size) {
+        return nullptr;
+    }
+    const size_t bytes = count * size;
+    for (CachedBlock& cached : cachedBlocks()) {
+        if (!cached.inUse && cached.size == bytes) {
+            cached.inUse = true;
+            return cached.block;
+        }
+    }
+    void* block = malloc(bytes);
+    if (block != nullptr) {
+        cachedBlocks().push_back({block, bytes, true});
+    }
+    return block;
+}
+
+void cachedFree(void*, void* block) {
+    for (CachedBlock& cached : cachedBlocks()) {
+        if (cached.block == block) {
+            cached.inUse = false;
+        }
+    }
+}
+
+const lzma_allocator kCachedAllocator = {cachedAllocate, cachedFree, nullptr};
+
+struct Reference {
+    bool known;    // false: the output is too large to judge here
+    bool complete; // the stream decodes whole
+    size_t size;   // of the output, at the start of output()
+};
+
+// One more byte than any output judged, so that a stream that goes on shows
+// it; kept for the next input. Not zero-filled, as the stage's own buffer
+// is not.
+uint8_t* output() {
+    static uint8_t* const buffer = static_cast<uint8_t*>(malloc(kReferenceLimit + 1));
+    return buffer;
+}
 
 // Decodes front to back, as far as the bytes allow. A stated size is
 // complete once that many bytes came out (what follows is ignored) or at
 // an end marker; a stream without a stated size only at its end marker.
+// The header's dictionary size has no say: the dictionary covers every
+// output judged here, so a match fails only where it reaches before the
+// first byte.
 Reference referenceDecode(const uint8_t* data, size_t size) {
-    Reference reference = {false, false, {}};
+    Reference reference = {true, false, 0};
     LzmaProperties properties;
     if (size < kLzmaAloneHeaderSize || !splitPropertiesByte(data[0], &properties)) {
-        reference.known = true;
         return reference;
     }
     const LzmaAloneHeader header = parseLzmaAloneHeader(data);
-    const uint32_t dictionaryField = header.dictionarySize;
-    const uint32_t low = header.uncompressedSizeLow;
     const bool statedSize = !hasUnknownSize(header);
-    const size_t limit = statedSize ? low : kReferenceLimit;
-    // Without a stated size the header's dictionary is what the stage asks
-    // for; with one, the stage falls back to a dictionary as large as the
-    // output, which any valid stream fits.
-    uint32_t dictionary = statedSize ? low : dictionaryField;
-    if (dictionary < kMinDictionary) {
-        dictionary = kMinDictionary;
-    }
-    if (limit > kReferenceLimit || dictionary > kReferenceLimit) {
+    const size_t limit = statedSize ? header.uncompressedSizeLow : kReferenceLimit;
+    if (limit > kReferenceLimit) {
+        reference.known = false;
         return reference;
     }
 
     lzma_options_lzma options;
     memset(&options, 0, sizeof options);
-    options.dict_size = dictionary;
+    options.dict_size = static_cast<uint32_t>(kReferenceLimit);
     options.lc = properties.lc;
     options.lp = properties.lp;
     options.pb = properties.pb;
     const lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     lzma_stream stream = LZMA_STREAM_INIT;
-    reference.known = true;
+    stream.allocator = &kCachedAllocator;
     if (lzma_raw_decoder(&stream, filters) != LZMA_OK) {
         return reference; // lc + lp above 4: no decoder takes it
     }
-    // One byte more than the limit: a stream that goes on shows it. Not
-    // zero-filled, as the stage's own buffer is not: most claims are lies.
     const size_t capacity = limit + 1;
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[capacity]);
     stream.next_in = data + kLzmaAloneHeaderSize;
     stream.avail_in = size - kLzmaAloneHeaderSize;
-    stream.next_out = buffer.get();
+    stream.next_out = output();
     stream.avail_out = capacity;
     lzma_ret status = LZMA_OK;
     while (status == LZMA_OK) {
@@ -93,18 +149,19 @@ Reference referenceDecode(const uint8_t* data, size_t size) {
             break; // the stated size is reached
         }
     }
-    size_t produced = capacity - stream.avail_out;
+    const size_t produced = capacity - stream.avail_out;
     lzma_end(&stream);
     if (statedSize) {
         reference.complete = (produced >= limit || status == LZMA_STREAM_END) && produced != 0;
-        produced = produced > limit ? limit : produced;
-    } else if (produced > kReferenceLimit) {
-        reference.known = false; // too large to judge here
+        reference.size = produced > limit ? limit : produced;
+    } else if (produced > limit) {
+        reference.known = false;
     } else {
         reference.complete = status == LZMA_STREAM_END && produced != 0;
+        reference.size = produced;
     }
-    if (reference.complete) {
-        reference.bytes.assign(buffer.get(), buffer.get() + produced);
+    if (!reference.complete) {
+        reference.size = 0;
     }
     return reference;
 }
@@ -112,38 +169,34 @@ Reference referenceDecode(const uint8_t* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string first = root() + "/vem1.tmp";
-    const std::string second = root() + "/vem2.tmp";
-    writeBytes(first, Bytes(data, data + size));
-    writeBytes(second, Bytes());
+    const Places& p = places();
+    hosttree::writeFile(p.first, data, size);
+    hosttree::writeFile(p.second, nullptr, 0);
+    decompressPayload(p.first.c_str(), p.second.c_str());
 
-    fuzzplatform::allowWritesTo(first);
-    fuzzplatform::allowWritesTo(second);
-    decompressPayload(first.c_str(), second.c_str());
-    fuzzplatform::forbidAllWrites();
-
-    if (fileExists(first)) {
-        scratch::fail("the first temporary file was not deleted", first);
+    if (hosttree::exists(p.first)) {
+        finding::fail("the first temporary file was not deleted", p.first);
     }
-    if (!fileExists(second)) {
-        scratch::fail("the second temporary file is gone", second);
+    Bytes decoded;
+    if (!hosttree::readFile(p.second, &decoded)) {
+        finding::fail("the second temporary file is gone", p.second);
     }
-    const Bytes decoded = readBytes(second);
-    const std::vector<std::string> left = listTree(root());
+    const std::vector<std::string> left = hosttree::list(p.root.path());
     if (left.size() != 1 || left[0] != "vem2.tmp") {
-        scratch::fail("unexpected files beside the temporary files", root());
+        finding::fail("unexpected files beside the temporary files", p.root.path());
     }
 
     const Reference reference = referenceDecode(data, size);
-    if (reference.known && decoded != reference.bytes) {
-        scratch::fail(decoded.empty() ? "a stream that decodes whole was refused"
+    if (reference.known &&
+        (decoded.size() != reference.size ||
+         (reference.size != 0 && memcmp(decoded.data(), output(), reference.size) != 0))) {
+        finding::fail(decoded.empty() ? "a stream that decodes whole was refused"
                                       : "the output is not the whole decoded stream",
                       std::to_string(decoded.size()) + " bytes instead of " +
-                          std::to_string(reference.bytes.size()));
+                          std::to_string(reference.size));
     }
     if (!reference.known && decoded.size() > fuzzplatform::kFuzzHeapLimit) {
-        scratch::fail("more output than the heap could hold", std::to_string(decoded.size()));
+        finding::fail("more output than the heap could hold", std::to_string(decoded.size()));
     }
-    removeTree(second);
     return 0;
 }

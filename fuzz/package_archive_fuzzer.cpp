@@ -1,41 +1,92 @@
 // Fuzzes the unpacking step: any bytes as the package archive, unpacked in
-// both modes into a fresh destination. The platform stops any write outside
-// the destination before it happens; afterwards the scratch tree must hold
-// nothing new outside the destination, the sentinels beside it must be
-// untouched, and the exit code, the files written and the launch path must
-// be what a plain reading of the format (written here with the standard
-// library) gives.
+// both modes into an empty destination, install mode in a single-byte code
+// page and extract-and-launch mode in the double-byte code page 932, so
+// that every input meets both ways of walking names. The platform stops any
+// write outside the destination before it happens; afterwards nothing may
+// be new outside the destination, the sentinels beside it must be
+// untouched, and the exit code, the files and directories made and the
+// launch path must be what a plain reading of the format (written here
+// with the standard library) gives.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
+#include <deque>
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "common/bounded_text.h"
+#include "common/character_walk.h"
 #include "common/little_endian.h"
 #include "format/entry_name.h"
 #include "payload/package_archive.h"
+#include "platform/platform.h"
+#include "platform/posix/posix_impl.h"
+#include "support/finding.h"
 #include "support/fuzz_platform.h"
+#include "support/host_tree.h"
 #include "support/scratch.h"
-#include "temp_dir.h"
 
 namespace {
 
+using hosttree::Bytes;
+
 constexpr char kSentinelText[] = "must stay as it is";
 
+// What the destination should hold afterwards, by host paths relative to
+// it ('/' between levels), as hosttree::takeTree gives them.
 struct Expected {
     ExitCode code;
     std::map<std::string, Bytes> files;
+    std::set<std::string> directories;
     std::string launchPath;
 };
 
+// The levels of an entry name, split at every backslash that is a
+// character of its own (a trail byte 0x5C is part of its character).
+std::vector<std::string> levelsOf(const std::string& name) {
+    std::vector<std::string> levels(1);
+    for (size_t i = 0; i < name.size();) {
+        const size_t size = characterSize(name.c_str() + i, platform::isDbcsLeadByte);
+        if (size == 1 && name[i] == '\\') {
+            levels.emplace_back();
+        } else {
+            levels.back().append(name, i, size);
+        }
+        i += size;
+    }
+    return levels;
+}
+
+// Writes one entry into the expected destination: every missing level in
+// front of the name becomes a directory, in order, and stays even when a
+// later step fails; a level that is a file, or a name that is a directory,
+// fails the entry.
+bool expectEntry(const std::string& name, const Bytes& content, Expected* expected) {
+    const std::vector<std::string> levels = levelsOf(name);
+    std::string path;
+    for (size_t i = 0; i + 1 < levels.size(); ++i) {
+        path += (i == 0 ? "" : "/") + levels[i];
+        if (expected->files.count(path) != 0) {
+            return false;
+        }
+        expected->directories.insert(path);
+    }
+    path += (levels.size() == 1 ? "" : "/") + levels.back();
+    if (expected->directories.count(path) != 0) {
+        return false;
+    }
+    expected->files[path] = content;
+    return true;
+}
+
 // A plain reader of the archive: records read whole and checked against
 // what is left before anything of them is written; names refused when they
-// could leave the destination; no folder exists in a fresh destination, so
-// a name with levels cannot be created.
+// could leave the destination or the path would not fit 260 bytes.
 Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::string& destination) {
-    Expected expected = {kExitSuccess, {}, ""};
+    Expected expected = {kExitSuccess, {}, {}, ""};
     if (size < sizeof kPackageMagic || memcmp(data, kPackageMagic, sizeof kPackageMagic) != 0) {
         expected.code = kExitArchiveCorrupt;
         return expected;
@@ -72,7 +123,7 @@ Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::str
         const std::string name(reinterpret_cast<const char*>(data + pos), nameLength);
         pos += nameLength;
         if (name.find('\0') != std::string::npos || !take32(&dataSize) || size - pos < dataSize ||
-            size_t{dataSize} + 1 > fuzzplatform::kFuzzHeapLimit) {
+            dataSize > fuzzplatform::kFuzzHeapLimit) {
             expected.code = kExitArchiveCorrupt;
             return expected;
         }
@@ -83,12 +134,11 @@ Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::str
             continue;
         }
         const std::string path = destination + "\\" + name;
-        if (!isSafeEntryName(name.c_str(), platform::isDbcsLeadByte) || path.size() >= kPathBufferSize ||
-            name.find_first_of("\\/") != std::string::npos) {
+        if (!isSafeEntryName(name.c_str(), platform::isDbcsLeadByte) ||
+            path.size() >= kPathBufferSize || !expectEntry(name, content, &expected)) {
             expected.code = kExitEntryOutput;
             return expected;
         }
-        expected.files[name] = content;
         if (mode == UnpackMode::kExtractAndLaunch && designated) {
             expected.launchPath = path;
         }
@@ -96,87 +146,105 @@ Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::str
     return expected;
 }
 
-// The scratch tree, made once per process and removed when it exits.
-struct Scratch {
-    Scratch() {
-        makeDirectory(work);
-        writeBytes(root + "/sentinel.txt", toBytes(kSentinelText));
-        writeBytes(work + "/sentinel.txt", toBytes(kSentinelText));
+// The scratch tree, made once per process and removed when it exits:
+// root/sentinel.txt, root/work/sentinel.txt, the destination root/work/dest
+// (emptied after every run), and the archive in a directory of its own,
+// root/archive/vem2.tmp, so that nothing in root or root/work comes or goes
+// while the logic runs right.
+struct Places {
+    Places() {
+        for (const std::string& directory : {work, destination, root.path() + "/archive"}) {
+            hosttree::makeDirectory(directory);
+        }
+        for (const std::string& sentinel :
+             {root.path() + "/sentinel.txt", work + "/sentinel.txt"}) {
+            hosttree::writeFile(sentinel, reinterpret_cast<const unsigned char*>(kSentinelText),
+                                sizeof kSentinelText - 1);
+        }
+        // A directory's stamp changes with every entry made, removed or
+        // renamed in it, a file's with every write.
+        for (const std::string& path :
+             {root.path(), work, root.path() + "/sentinel.txt", work + "/sentinel.txt"}) {
+            watched.emplace_back(path);
+        }
+        fuzzplatform::allowWritesInside(destination);
+        fuzzplatform::allowWritesTo(archive); // deleted on success
     }
-    ScopedTempDir dir{"vemfuzz-unpack"};
-    std::string root = dir.path();
-    std::string work = root + "/work";
+    scratch::Directory root{"vemfuzz-unpack"};
+    std::string work = root.path() + "/work";
     std::string destination = work + "/dest";
-    std::string archive = work + "/vem2.tmp";
+    std::string archive = root.path() + "/archive/vem2.tmp";
+    std::deque<hosttree::Watched> watched;
 };
 
-const Scratch& places() {
-    static const Scratch instance;
+const Places& places() {
+    static const Places instance;
     return instance;
 }
 
-void checkSentinel(const std::string& path) {
-    if (!fileExists(path) || readBytes(path) != toBytes(kSentinelText)) {
-        scratch::fail("a sentinel beside the destination changed", path);
+// Nothing new, gone or changed beside the destination.
+void checkSurroundings(const Places& p) {
+    for (const hosttree::Watched& watched : p.watched) {
+        if (!watched.unchanged()) {
+            finding::fail("something changed beside the destination", watched.path());
+        }
     }
 }
 
 void unpackOnce(const uint8_t* data, size_t size, UnpackMode mode) {
-    const Scratch& s = places();
-    makeDirectory(s.destination);
-    writeBytes(s.archive, Bytes(data, data + size));
-    const Expected expected = model(data, size, mode, s.destination);
+    const Places& p = places();
+    // A run that failed left the archive as it was: it is written again
+    // only after a success deleted it.
+    hosttree::Stamp archiveStamp = hosttree::stamp(p.archive);
+    if (archiveStamp.inode == 0) {
+        hosttree::writeFile(p.archive, data, size);
+        archiveStamp = hosttree::stamp(p.archive);
+    }
+    const Expected expected = model(data, size, mode, p.destination);
 
     char launchPath[kPathBufferSize];
     memset(launchPath, 'L', sizeof launchPath);
-    fuzzplatform::allowWritesInside(s.destination);
-    fuzzplatform::allowWritesTo(s.archive); // opened "rb+", deleted on success
     const ExitCode result =
-        unpackPackage(s.archive.c_str(), s.destination.c_str(), mode, launchPath);
-    fuzzplatform::forbidAllWrites();
+        unpackPackage(p.archive.c_str(), p.destination.c_str(), mode, launchPath);
 
     const char* modeName = mode == UnpackMode::kInstall ? "install" : "extract";
     if (result != expected.code) {
-        scratch::fail("exit code differs from the format's reading",
+        finding::fail("exit code differs from the format's reading",
                       std::string(modeName) + ": " + std::to_string(result) + " instead of " +
                           std::to_string(expected.code));
     }
     if (memchr(launchPath, '\0', sizeof launchPath) == nullptr ||
         std::string(launchPath) != expected.launchPath) {
-        scratch::fail("launch path differs", modeName);
+        finding::fail("launch path differs", modeName);
     }
-    if (fileExists(s.archive) == (result == kExitSuccess)) {
-        scratch::fail("the archive must be deleted exactly on success", modeName);
+    // Deleted exactly on success; otherwise left as it was, for inspection.
+    const hosttree::Stamp left = hosttree::stamp(p.archive);
+    if (result == kExitSuccess ? left.inode != 0 : !(left == archiveStamp)) {
+        finding::fail("the archive must be deleted on success and kept as it was otherwise",
+                      modeName);
     }
+    checkSurroundings(p);
 
-    // Nothing new outside the destination, nothing but files inside it.
-    std::map<std::string, Bytes> written;
-    for (const std::string& path : listTree(s.root)) {
-        if (path == "work/" || path == "work/dest/" || path == "work/vem2.tmp" ||
-            path == "sentinel.txt" || path == "work/sentinel.txt") {
-            continue;
-        }
-        const std::string inside = "work/dest/";
-        if (path.compare(0, inside.size(), inside) != 0 ||
-            path.find('/', inside.size()) != std::string::npos) {
-            scratch::fail("something appeared outside the destination", path);
-        }
-        written[path.substr(inside.size())] = readBytes(s.root + "/" + path);
+    const hosttree::Tree tree = hosttree::takeTree(p.destination);
+    if (!tree.others.empty()) {
+        finding::fail("the destination holds something but files and directories",
+                      *tree.others.begin());
     }
-    checkSentinel(s.root + "/sentinel.txt");
-    checkSentinel(s.work + "/sentinel.txt");
-    if (written != expected.files) {
-        scratch::fail("the files written differ from the format's reading", modeName);
+    if (tree.files != expected.files) {
+        finding::fail("the files written differ from the format's reading", modeName);
     }
-
-    removeTree(s.destination);
-    removeTree(s.archive);
+    if (tree.directories != expected.directories) {
+        finding::fail("the directories made differ from the names' levels", modeName);
+    }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    hosttree::writeFile(places().archive, data, size);
+    posix::setAnsiCodePage(1252);
     unpackOnce(data, size, UnpackMode::kInstall);
+    posix::setAnsiCodePage(932);
     unpackOnce(data, size, UnpackMode::kExtractAndLaunch);
     return 0;
 }

@@ -38,9 +38,12 @@ mkdir -p "$a"
 "$vempack" archive --no-launch -o "$a/valid-no-launch.hen" "${files[@]}"
 "$vempack" archive --launch Readme.txt -o "$a/valid-launch-readme.hen" "${files[@]}"
 n=0
+# In code page 932 "\x83\x5c" is one character whose trail byte is 0x5C; in a
+# single-byte code page the 0x5C separates two levels.
 for name in '..\evil.txt' '../evil.txt' 'a\..\..\evil.txt' '\evil.txt' '/tmp/vemfuzz-evil.txt' \
             'Z:\tmp\vemfuzz-evil.txt' 'C:evil.txt' 'a.txt:evil' 'con.txt' 'NUL' 'COM1.log' \
-            '..' '.. ' '...' 'a\\b.txt' 'a\' '' 'docs\a.txt'; do
+            '..' '.. ' '...' 'a\\b.txt' 'a\' '' 'docs\a.txt' 'plugins\platforms\q.dll' \
+            'a\b\..\..\..\evil.txt' $'\x83\x5c.txt' $'a\x83\x5c..\\evil.txt' $'\x83\x5c..\\evil.txt'; do
   n=$((n + 1))
   "$vempack" archive --raw-name -o "$a/hostile-name-$n.hen" "$work/Setup.exe" "$name=$work/evil"
 done
@@ -57,6 +60,16 @@ mkdir -p "$l"
 "$vempack" create --dict 4096 --preset 0 -o "$l/valid-small-dict.lzma" "${files[@]}"
 "$vempack" create --raw-name -o "$l/valid-hostile-archive.lzma" "$work/Setup.exe" "..\evil.txt=$work/evil"
 "$vempack" compress --eopm --unknown-size -o "$l/valid-empty-content.lzma" "$work/License.txt"
+# A header that understates the dictionary: the numbers 1 to 1100, twice,
+# so that the second half is one match 4,893 bytes back, beyond the 4 KiB
+# the patched field claims. The stage must decode it all the same.
+{ seq 1 1100; seq 1 1100; } >"$work/repeated"
+"$vempack" compress -o "$l/valid-dict-understated.lzma" "$work/repeated"
+"$vempack" compress --eopm --unknown-size -o "$l/valid-unknown-size-dict-understated.lzma" \
+  "$work/repeated"
+for file in "$l"/valid-*dict-understated.lzma; do
+  printf '\x00\x10\x00\x00' | dd of="$file" bs=1 seek=1 conv=notrunc status=none
+done
 
 # ---- pe_image: setups that vempack build writes ---------------------------
 

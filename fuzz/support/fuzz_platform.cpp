@@ -1,7 +1,8 @@
 // The fuzzers' platform: the POSIX stand-in, with the table entries that
-// allocate, write or reach beyond the scratch area replaced by a capped heap
-// and a check of every place that would be written.
-#include "fuzz_platform.h"
+// allocate, write, wait or reach beyond the scratch area replaced by a
+// capped heap, a check of every place that would be written and pauses that
+// take no time.
+#include "support/fuzz_platform.h"
 
 #include <limits.h>
 #include <stdio.h>
@@ -30,36 +31,35 @@ WriteArea& area() {
     abort();
 }
 
-// Resolves "." and ".." and doubled separators by text alone. The targets
-// never make directories or links, so this is where the file system would
-// land too; a ".." that the file system would refuse still counts, because
+// Resolves "." and ".." and doubled separators by text alone. Nothing the
+// targets run makes a link, so this is where the file system would land
+// too; a ".." that the file system would refuse still counts, because
 // the logic should never have tried it.
 std::string normalize(const std::string& path) {
-    std::string absolute = path;
-    if (absolute.empty() || absolute[0] != '/') {
+    std::string joined;
+    if (path.empty() || path[0] != '/') {
         char cwd[PATH_MAX];
-        absolute = std::string(getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + absolute;
+        joined = std::string(getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + path;
     }
-    std::vector<std::string> levels;
-    size_t start = 0;
-    while (start <= absolute.size()) {
+    const std::string& absolute = joined.empty() ? path : joined;
+    // One string, levels appended and taken off at its end: every write
+    // the logic attempts passes here.
+    std::string result;
+    result.reserve(absolute.size());
+    for (size_t start = 0; start <= absolute.size();) {
         size_t end = absolute.find('/', start);
         if (end == std::string::npos) {
             end = absolute.size();
         }
-        const std::string level = absolute.substr(start, end - start);
-        if (level == "..") {
-            if (!levels.empty()) {
-                levels.pop_back();
-            }
-        } else if (!level.empty() && level != ".") {
-            levels.push_back(level);
+        const size_t length = end - start;
+        if (length == 2 && absolute.compare(start, 2, "..") == 0) {
+            const size_t last = result.rfind('/');
+            result.erase(last == std::string::npos ? 0 : last);
+        } else if (length != 0 && !(length == 1 && absolute[start] == '.')) {
+            result += '/';
+            result.append(absolute, start, length);
         }
         start = end + 1;
-    }
-    std::string result;
-    for (const std::string& level : levels) {
-        result += "/" + level;
     }
     return result.empty() ? "/" : result;
 }
@@ -101,15 +101,12 @@ void allowWritesTo(const std::string& file) {
     area().files.push_back(normalize(file));
 }
 
-void forbidAllWrites() {
-    area() = WriteArea();
-}
-
 } // namespace fuzzplatform
 
 // Operations with a say of their own; everything else is the stand-in's.
 namespace {
 
+// The stand-in's heap, capped.
 void* allocateMemory(size_t size) {
     return size > fuzzplatform::kFuzzHeapLimit ? nullptr : posix::allocateMemory(size);
 }
@@ -117,6 +114,8 @@ void* allocateMemory(size_t size) {
 void* reallocateMemory(void* block, size_t size) {
     return size > fuzzplatform::kFuzzHeapLimit ? nullptr : posix::reallocateMemory(block, size);
 }
+
+void sleepMilliseconds(uint32_t) {}
 
 bool createProcess(const char* applicationName, const char*) {
     refuse("createProcess", applicationName);
@@ -146,6 +145,11 @@ bool deleteFile(const char* path) {
 bool createDirectory(const char* path) {
     checkWrite("createDirectory", path);
     return posix::createDirectory(path);
+}
+
+bool createPrivateDirectory(const char* path) {
+    checkWrite("createPrivateDirectory", path);
+    return posix::createPrivateDirectory(path);
 }
 
 platform::Stream openStream(const char* path, const char* mode) {
@@ -178,12 +182,14 @@ void install() {
     platform::Operations& table = platform::operations;
     table.allocateMemory = allocateMemory;
     table.reallocateMemory = reallocateMemory;
+    table.sleepMilliseconds = sleepMilliseconds;
     table.createProcess = createProcess;
     table.shellExecute = shellExecute;
     table.getTempFileName = getTempFileName;
     table.createFileForWriting = createFileForWriting;
     table.deleteFile = deleteFile;
     table.createDirectory = createDirectory;
+    table.createPrivateDirectory = createPrivateDirectory;
     table.openStream = openStream;
     table.regCreateKey = regCreateKey;
     table.regSetValue = regSetValue;
