@@ -2,8 +2,6 @@
 // 932: double-byte characters whose trail bytes are 0x5C ('\') and 0x7C
 // ('|') in the target directory, and in the names of a folder and of files
 // that vempack stored in code page 932 from UTF-8.
-#include <locale.h>
-
 #include "common/exit_code.h"
 #include "stub_fixture.h"
 
@@ -28,12 +26,9 @@ constexpr char kLocale[] = "ja_JP.UTF-8";
 class CodePage932 : public WineStubTest {};
 
 TEST_F(CodePage932, TargetFolderAndEntryNamesWithTrailBytes5CAnd7CInstall) {
-    locale_t japanese = newlocale(LC_ALL_MASK, kLocale, nullptr);
-    if (japanese == nullptr) {
+    if (!useLocale(kLocale)) {
         GTEST_SKIP() << "the locale " << kLocale << " is missing (scripts/install-deps.sh win32)";
     }
-    freelocale(japanese);
-    prefix->addEnvironment(std::string("LC_ALL=") + kLocale);
 
     const std::map<std::string, std::string> entries = {{kPosterUtf8, "poster"},
                                                         {kSpreadsheetSourceUtf8, "source"}};

@@ -1,5 +1,6 @@
 #include "stub_fixture.h"
 
+#include <locale.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -140,6 +141,16 @@ pid_t WineStubTest::start(const std::string& commandLine) {
 
 int WineStubTest::wine(const std::vector<std::string>& arguments) {
     return prefix->wine(arguments);
+}
+
+bool WineStubTest::useLocale(const char* locale) {
+    locale_t found = newlocale(LC_ALL_MASK, locale, nullptr);
+    if (found == nullptr) {
+        return false;
+    }
+    freelocale(found);
+    prefix->addEnvironment(std::string("LC_ALL=") + locale);
+    return true;
 }
 
 std::string WineStubTest::copyIntoTests(const fs::path& file, const std::string& name) {

@@ -49,6 +49,10 @@ class WineStubTest : public testing::Test {
     // Runs a Wine program such as reg.exe with these arguments.
     int wine(const std::vector<std::string>& arguments);
 
+    // Runs Wine from now on in `locale` (LC_ALL); false when this machine
+    // lacks it.
+    bool useLocale(const char* locale);
+
     // Copies a host file into C:\tests under `name`; its Windows path.
     std::string copyIntoTests(const std::filesystem::path& file, const std::string& name);
     // A copy of the stub, C:\tests\NAME, that carries `payload` as its

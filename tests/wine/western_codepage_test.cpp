@@ -1,7 +1,5 @@
 // A setup whose names vempack stored in code page 1252 from UTF-8, installed
 // under Wine in a locale whose ANSI code page is 1252.
-#include <locale.h>
-
 #include "common/exit_code.h"
 #include "stub_fixture.h"
 
@@ -18,12 +16,9 @@ constexpr char kLocale[] = "C.UTF-8";
 class CodePage1252 : public WineStubTest {};
 
 TEST_F(CodePage1252, PackedWesternNamesInstall) {
-    locale_t western = newlocale(LC_ALL_MASK, kLocale, nullptr);
-    if (western == nullptr) {
+    if (!useLocale(kLocale)) {
         GTEST_SKIP() << "the locale " << kLocale << " is missing";
     }
-    freelocale(western);
-    prefix->addEnvironment(std::string("LC_ALL=") + kLocale);
 
     // café.txt, and crème.txt in the folder Menü.
     const std::map<std::string, std::string> entries = {{"caf\xC3\xA9.txt", "cafe"},
