@@ -88,22 +88,24 @@ bool createDirectoryPath(const char* path) {
 }
 
 bool createInnerLevels(const char* base, const char* relative) {
-    char prefix[kPathBufferSize];
-    char level[kPathBufferSize];
-    clearBuffer(prefix, sizeof prefix);
-    for (size_t i = 0; relative[i] != '\0';) {
-        const size_t size = characterSize(relative + i, platform::isDbcsLeadByte);
-        if (i + size >= kPathBufferSize) {
-            return false;
+    // Joined once; each level is the path cut short at one of the
+    // relative part's backslashes.
+    char path[kPathBufferSize];
+    if (!joinPath(path, sizeof path, base, relative, platform::isDbcsLeadByte)) {
+        return false;
+    }
+    const size_t length = boundedLength(path, kPathBufferSize);
+    for (size_t i = length - boundedLength(relative, kPathBufferSize); i < length;) {
+        const size_t size = characterSize(path + i, platform::isDbcsLeadByte);
+        if (path[i] == '\\') {
+            path[i] = '\0';
+            const bool made = ensureDirectory(path);
+            path[i] = '\\';
+            if (!made) {
+                return false;
+            }
         }
-        if (relative[i] == '\\' &&
-            (!joinPath(level, sizeof level, base, prefix, platform::isDbcsLeadByte) ||
-             !ensureDirectory(level))) {
-            return false;
-        }
-        for (const size_t end = i + size; i < end; ++i) {
-            prefix[i] = relative[i];
-        }
+        i += size;
     }
     return true;
 }
