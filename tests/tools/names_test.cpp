@@ -126,12 +126,12 @@ TEST(DisplayName, EscapesBytesOutsidePrintableAsciiButTheSeparator) {
     EXPECT_EQ(displayText("caf\xC3\xA9\n"), "caf\xC3\xA9\\x0A");
 }
 
-TEST(ParseInputSpec, SplitsAtTheFirstEquals) {
-    const InputSpec plain = parseInputSpec("build/demo/reader.exe");
+TEST(ParseInputArgument, SplitsAtTheFirstEquals) {
+    const InputArgument plain = parseInputArgument("build/demo/reader.exe");
     EXPECT_FALSE(plain.named);
     EXPECT_EQ(plain.path, "build/demo/reader.exe");
 
-    const InputSpec named = parseInputSpec("Vemlo Reader.exe=build/demo/a=b");
+    const InputArgument named = parseInputArgument("Vemlo Reader.exe=build/demo/a=b");
     EXPECT_TRUE(named.named);
     EXPECT_EQ(named.name, "Vemlo Reader.exe");
     EXPECT_EQ(named.path, "build/demo/a=b");

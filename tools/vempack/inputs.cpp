@@ -110,33 +110,33 @@ class Collector {
 };
 
 // The levels a directory operand's contents go under.
-std::vector<std::string> directoryLevels(const InputSpec& spec, bool rawNames) {
-    if (spec.named) {
+std::vector<std::string> directoryLevels(const InputArgument& argument, bool rawNames) {
+    if (argument.named) {
         if (rawNames) {
-            return {spec.name};
+            return {argument.name};
         }
         // "plugins/=DIR" means what "plugins=DIR" means.
-        std::string name = spec.name;
+        std::string name = argument.name;
         while (name.size() > 1 && (name.back() == '/' || name.back() == '\\')) {
             name.pop_back();
         }
         return givenNameLevels(name);
     }
-    if (!spec.path.empty() && spec.path.back() == '/') {
+    if (!argument.path.empty() && argument.path.back() == '/') {
         return {};
     }
-    const std::string base = fs::path(spec.path).filename().string();
+    const std::string base = fs::path(argument.path).filename().string();
     if (base == "." || base == "..") {
-        refuse("cannot store the directory " + quotedPath(spec.path) + " under the name \"" + base +
-               "\"; give " + quotedPath(spec.path + "/") +
-               " to store its contents, or NAME=" + spec.path);
+        refuse("cannot store the directory " + quotedPath(argument.path) + " under the name \"" +
+               base + "\"; give " + quotedPath(argument.path + "/") +
+               " to store its contents, or NAME=" + argument.path);
     }
-    return {hostLevel(spec.path, base)};
+    return {hostLevel(argument.path, base)};
 }
 
 } // namespace
 
-InputSpec parseInputSpec(const std::string& argument) {
+InputArgument parseInputArgument(const std::string& argument) {
     const std::size_t equals = argument.find('=');
     if (equals != std::string::npos) {
         return {argument.substr(0, equals), true, argument.substr(equals + 1)};
@@ -148,34 +148,34 @@ std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, b
     std::vector<InputFile> inputs;
     Collector collector(inputs);
     for (const std::string& operand : operands) {
-        const InputSpec spec = parseInputSpec(operand);
+        const InputArgument argument = parseInputArgument(operand);
         std::error_code error;
         // An operand is followed wherever it links to: the user named it.
-        const fs::file_status status = fs::status(spec.path, error);
+        const fs::file_status status = fs::status(argument.path, error);
         if (error) {
-            fail("cannot read " + quotedPath(spec.path) + ": " + error.message());
+            fail("cannot read " + quotedPath(argument.path) + ": " + error.message());
         }
         if (fs::is_directory(status)) {
-            std::vector<std::string> levels = directoryLevels(spec, rawNames);
+            std::vector<std::string> levels = directoryLevels(argument, rawNames);
             collector.emptyDirectories.clear();
-            if (collector.addDirectory(spec.path, levels) == 0) {
-                collector.emptyDirectories = {spec.path};
+            if (collector.addDirectory(argument.path, levels) == 0) {
+                collector.emptyDirectories = {argument.path};
             }
             for (const std::string& empty : collector.emptyDirectories) {
                 notice("skipping the empty directory " + quotedPath(empty) +
                        " (the archive format has no directory entries)");
             }
         } else if (fs::is_regular_file(status)) {
-            if (spec.named) {
-                collector.addFile(rawNames ? std::vector<std::string>{spec.name}
-                                           : givenNameLevels(spec.name),
-                                  spec.path);
+            if (argument.named) {
+                collector.addFile(rawNames ? std::vector<std::string>{argument.name}
+                                           : givenNameLevels(argument.name),
+                                  argument.path);
             } else {
-                const std::string base = fs::path(spec.path).filename().string();
-                collector.addFile({hostLevel(spec.path, base)}, spec.path);
+                const std::string base = fs::path(argument.path).filename().string();
+                collector.addFile({hostLevel(argument.path, base)}, argument.path);
             }
         } else {
-            refuseSpecial(spec.path);
+            refuseSpecial(argument.path);
         }
     }
     return inputs;

@@ -9,7 +9,7 @@
 namespace vempack {
 
 // An operand split into the name it asks for and the host path.
-struct InputSpec {
+struct InputArgument {
     // Empty when the operand gives none (a plain PATH).
     std::string name;
     bool named = false;
@@ -18,7 +18,7 @@ struct InputSpec {
 
 // "NAME=PATH" stores PATH under NAME (split at the first '='); a plain PATH
 // is stored under its own name.
-InputSpec parseInputSpec(const std::string& argument);
+InputArgument parseInputArgument(const std::string& argument);
 
 struct InputFile {
     // The stored name's levels as the host spells them (UTF-8), before any

@@ -26,13 +26,13 @@ constexpr CommandSet kBuilding = bit(Command::kBuild);
 constexpr CommandSet kNaming = kPacking | bit(Command::kList) | bit(Command::kExtract);
 constexpr CommandSet kWriting = kPacking | kCompressing;
 
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name;
     bool takesValue;
     CommandSet commands;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"--help", false, kAnyCommand},
     {"-h", false, kAnyCommand},
     {"-o", true, kWriting},
@@ -261,8 +261,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         }
         const std::size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
         const std::string_view name = std::string_view(arg).substr(0, equals);
-        const OptionSpec* option = nullptr;
-        for (const OptionSpec& candidate : kOptions) {
+        const OptionEntry* option = nullptr;
+        for (const OptionEntry& candidate : kOptions) {
             if (candidate.name == name && (candidate.commands & bit(line.command)) != 0) {
                 option = &candidate;
             }
