@@ -1,27 +1,15 @@
 #include "app/run_main.h"
 
+#include "app/install_target.h"
 #include "app/run_options.h"
 #include "common/bounded_text.h"
 #include "payload/lzma_stage.h"
 #include "payload/package_archive.h"
 #include "payload/temp_files.h"
 #include "platform/platform.h"
-#include "system/directory_utils.h"
 #include "system/registration.h"
 
 namespace {
-
-// Registration appends "\Vemlo Reader.exe" (17 characters) to the target,
-// and every path must stay within 259 characters.
-constexpr size_t kMaxTargetLength = 242;
-
-bool targetFits(const char* target) {
-    size_t length = boundedLength(target, kPathBufferSize);
-    if (endsWithBackslash(target, platform::isDbcsLeadByte)) {
-        --length;
-    }
-    return length <= kMaxTargetLength;
-}
 
 // Starts the designated entry with its path in quotes as the command line,
 // so that a blank in the path does not split it into arguments, and with the
@@ -62,15 +50,6 @@ ExitCode preparePayload(char* secondTempFile, char* tempDirectory) {
     }
     decompressPayload(firstTempFile, secondTempFile);
     return kExitSuccess;
-}
-
-// Install mode's first step, before anything else is touched: the target
-// must fit every path made from it and exist, or be made, level by level.
-bool prepareTarget(const char* target, bool targetTooLong) {
-    if (targetTooLong || !targetFits(target)) {
-        return false;
-    }
-    return directoryExists(target) || createDirectoryPath(target);
 }
 
 ExitCode installFrom(const char* archive, const RunOptions& options) {
@@ -115,7 +94,7 @@ ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, Ru
 ExitCode runMain(const char* tail, uint32_t entryErrorMode) {
     bool targetTooLong = false;
     RunOptions options = parseRunOptions(tail, &targetTooLong);
-    if (options.installMode && !prepareTarget(options.targetDirectory, targetTooLong)) {
+    if (options.installMode && !prepareInstallTarget(options.targetDirectory, targetTooLong)) {
         return kExitTargetDirectory;
     }
     char tempDirectory[kPathBufferSize];

@@ -7,6 +7,7 @@
 #include "format/entry_name.h"
 #include "payload/busy_retry.h"
 #include "payload/exact_io.h"
+#include "payload/temp_files.h"
 #include "platform/platform.h"
 #include "system/directory_utils.h"
 
@@ -106,6 +107,55 @@ bool writeEntryFile(const char* path, const unsigned char* data, uint32_t size) 
     return whole;
 }
 
+// The folder a path's file is in: everything before its last backslash.
+bool folderOf(const char* path, char* folder) {
+    size_t end = 0;
+    for (size_t i = 0; path[i] != '\0';) {
+        if (path[i] == '\\') {
+            end = i;
+        }
+        i += characterSize(path + i, platform::isDbcsLeadByte);
+    }
+    clearBuffer(folder, kPathBufferSize);
+    if (end == 0 || end >= kPathBufferSize) {
+        return false;
+    }
+    memcpy(folder, path, end);
+    return true;
+}
+
+// An install may replace what an earlier one left, which must never be
+// lost half-way: the entry is written whole under a name of its own in the
+// same folder and then moved over the old file in one step, so a run that
+// stops anywhere (killed, a full disk) leaves every file either as it was
+// or as it is now. The move replaces a link instead of writing through it;
+// a file that is a link is refused all the same.
+bool replaceEntryFile(const char* path, const unsigned char* data, uint32_t size) {
+    // A folder of that name cannot be replaced by a file; it is refused at
+    // once rather than waited for.
+    const uint32_t attributes = platform::getFileAttributes(path);
+    if (attributes != platform::kInvalidFileAttributes &&
+        ((attributes & platform::kFileAttributeDirectory) != 0 || platform::isLink(path))) {
+        return false;
+    }
+    char folder[kPathBufferSize];
+    char temporary[kPathBufferSize];
+    // A folder too long for a name of its own (over 246 characters) still
+    // takes the entry the way it always did.
+    if (!folderOf(path, folder) || !makeTempFileName(folder, temporary)) {
+        return writeEntryFile(path, data, size);
+    }
+    if (!writeEntryFile(temporary, data, size)) {
+        deleteFileWhenFree(temporary);
+        return false;
+    }
+    if (!retryWhileBusy([&] { return platform::moveFileReplacing(temporary, path); })) {
+        deleteFileWhenFree(temporary);
+        return false;
+    }
+    return true;
+}
+
 bool isDesignated(const PackageHeader& header, int32_t index) {
     return header.designationFlag != 0 && index == header.designatedIndex;
 }
@@ -120,11 +170,15 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
         char path[kPathBufferSize];
         ExitCode result = kExitSuccess;
         const bool skipped = mode == UnpackMode::kInstall && isDesignated(header, i);
+        // Extract-and-launch mode writes into a work directory that this run
+        // has just made for itself: nothing there to keep or to lead astray.
         if (!skipped) {
             if (!isSafeEntryName(entry.name, platform::isDbcsLeadByte) ||
                 !composeOutputPath(destination, entry.name, path) ||
                 !createInnerLevels(destination, entry.name) ||
-                !writeEntryFile(path, data->bytes, entry.dataSize)) {
+                !(mode == UnpackMode::kInstall
+                      ? replaceEntryFile(path, data->bytes, entry.dataSize)
+                      : writeEntryFile(path, data->bytes, entry.dataSize))) {
                 result = kExitEntryOutput;
             } else if (mode == UnpackMode::kExtractAndLaunch && isDesignated(header, i)) {
                 copyText(launchPath, kPathBufferSize, path);
@@ -134,7 +188,10 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
             return result;
         }
     }
-    return kExitSuccess;
+    // Bytes after the last counted record are entries that the count leaves
+    // out (a count of 0 or below included): the archive is not what it says,
+    // and installing only part of it would pass for success.
+    return reader->remaining == 0 ? kExitSuccess : kExitArchiveCorrupt;
 }
 
 } // namespace

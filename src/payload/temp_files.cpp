@@ -4,6 +4,14 @@
 #include "payload/busy_retry.h"
 #include "platform/platform.h"
 
+namespace {
+
+// How often the work directory's name may be found taken before the run
+// gives up; each time costs one more reserved name.
+constexpr int kWorkDirectoryAttempts = 8;
+
+} // namespace
+
 bool getTempDirectory(char* directory) {
     clearBuffer(directory, kPathBufferSize);
     const uint32_t length = platform::getTempPath(kPathBufferSize, directory);
@@ -49,16 +57,28 @@ bool writePayloadResource(const char* path) {
 
 bool createWorkDirectory(const char* directory, char* workDirectory, bool* directoryCreated) {
     *directoryCreated = false;
-    if (!makeTempFileName(directory, workDirectory)) {
-        return false;
+    // The reserving file is replaced by a directory of the same name. In the
+    // moment between the two another run's name service may hand out the
+    // freed name and create its file there: the name is then theirs, left as
+    // it is, and a fresh one is reserved.
+    for (int attempt = 0; attempt < kWorkDirectoryAttempts; ++attempt) {
+        if (!makeTempFileName(directory, workDirectory)) {
+            return false;
+        }
+        deleteFileWhenFree(workDirectory);
+        // Only this run's user, SYSTEM and the administrators may enter it:
+        // run as SYSTEM, the temporary directory is one where every user may
+        // create files, and no one else must be able to put a file (a DLL)
+        // beside the entry that is started from here.
+        *directoryCreated =
+            retryWhileBusy([&] { return platform::createPrivateDirectory(workDirectory); });
+        if (*directoryCreated) {
+            return true;
+        }
+        const uint32_t error = platform::getLastError();
+        if (error != platform::kErrorAlreadyExists && error != platform::kErrorFileExists) {
+            return true;
+        }
     }
-    // The reserving file is replaced by a directory of the same name, which
-    // keeps the name unique to this run. Only this run's user, SYSTEM and the
-    // administrators may enter it: run as SYSTEM, the temporary directory is
-    // one where every user may create files, and no one else must be able
-    // to put a file (a DLL) beside the entry that is started from here.
-    deleteFileWhenFree(workDirectory);
-    *directoryCreated =
-        retryWhileBusy([&] { return platform::createPrivateDirectory(workDirectory); });
     return true;
 }

@@ -20,8 +20,9 @@ bool makeTempFileName(const char* directory, char* name);
 // when the file cannot be created (exit code 7).
 bool writePayloadResource(const char* path);
 
-// Reserves a fresh name and turns it into a directory. False when no name
-// can be had (exit code 5). `directoryCreated` tells whether this run made
-// the directory: when it did not (someone else took the name between the
-// delete and the create), the caller must not unpack into it.
+// Reserves a fresh name and turns it into a directory; a name that someone
+// else takes between the delete and the create is given up for a new one,
+// a few times. False when no name can be had (exit code 5).
+// `directoryCreated` tells whether this run made the directory: when it did
+// not, the caller must not unpack into it.
 bool createWorkDirectory(const char* directory, char* workDirectory, bool* directoryCreated);

@@ -47,6 +47,8 @@ constexpr uint32_t kRegMultiSz = 7;
 // GetLastError codes that the logic tells apart.
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorFileExists = 80;
+constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorBadExeFormat = 193;
 constexpr uint32_t kErrorElevationRequired = 740;
 
@@ -57,6 +59,7 @@ constexpr uint32_t kSemNoOpenFileErrorBox = 0x8000;
 // GetFileAttributesA.
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kFileAttributeReparsePoint = 0x400;
 
 constexpr int kCsidlPrograms = 0x0002;
 constexpr int kCsidlDesktopDirectory = 0x0010;

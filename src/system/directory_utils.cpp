@@ -31,6 +31,19 @@ bool ensureDirectory(const char* path) {
     return true;
 }
 
+// A level below the destination is a plain directory, or made one. A link
+// or a junction there may lead anywhere, to a folder that only an
+// administrator may change say, and an elevated install would write into
+// it: such a level is refused, as is a file of that name.
+bool ensureInnerLevel(const char* path) {
+    const uint32_t attributes = platform::getFileAttributes(path);
+    if (attributes == platform::kInvalidFileAttributes) {
+        return platform::createDirectory(path);
+    }
+    return (attributes & platform::kFileAttributeDirectory) != 0 &&
+           (attributes & platform::kFileAttributeReparsePoint) == 0;
+}
+
 // Where the level walk of `path` begins. A UNC path ("\\server\share\App")
 // has no levels to make before its share: the server and the share are
 // there or not, and only the levels below the share are the caller's. For
@@ -99,7 +112,7 @@ bool createInnerLevels(const char* base, const char* relative) {
         const size_t size = characterSize(path + i, platform::isDbcsLeadByte);
         if (path[i] == '\\') {
             path[i] = '\0';
-            const bool made = ensureDirectory(path);
+            const bool made = ensureInnerLevel(path);
             path[i] = '\\';
             if (!made) {
                 return false;

@@ -14,5 +14,7 @@ bool createDirectoryPath(const char* path);
 
 // Creates, inside `base`, every missing level of `relative` in front of its
 // last backslash ("a\b\c.txt" makes base\a and base\a\b). True when all of
-// them are there; nothing when `relative` has no backslash.
+// them are there as plain directories; false at a level that cannot be
+// made, is a file, or is a link or junction (never followed). `base`
+// itself may be reached through one.
 bool createInnerLevels(const char* base, const char* relative);

@@ -149,6 +149,79 @@ TEST_F(UnpackTest, MissingLevelsAreMadeInsideTheDestination) {
               kExitEntryOutput);
 }
 
+// A reinstall replaces each file in one step once its new content is
+// whole: a run that stops while writing (killed, a full disk) or cannot
+// move the file leaves the old one as it was, and nothing of its own.
+TEST_F(UnpackTest, ReinstallReplacesEachFileWholeOrNotAtAll) {
+    const std::vector<std::tuple<std::string, ExitCode, std::string>> cases = {
+        {"", kExitSuccess, "new content"},
+        {"writeStream", kExitEntryOutput, "old"},
+        {"closeStream", kExitEntryOutput, "old"},
+        {"moveFileReplacing", kExitEntryOutput, "old"}};
+    for (const auto& [failing, result, content] : cases) {
+        fake::reset();
+        writeBytes(destination + "/a.txt", toBytes("old"));
+        std::vector<std::string> whileWriting;
+        fake::onCall("writeStream", 1, [&] {
+            whileWriting = written();
+            EXPECT_EQ(readBytes(destination + "/a.txt"), toBytes("old")) << failing;
+        });
+        if (!failing.empty()) {
+            fake::failCall(failing);
+        }
+        EXPECT_EQ(unpack(makeArchive({{"a.txt", "new content"}}, 0, -1), UnpackMode::kInstall),
+                  result)
+            << failing;
+        EXPECT_EQ(readBytes(destination + "/a.txt"), toBytes(content)) << failing;
+        EXPECT_EQ(written(), std::vector<std::string>{"a.txt"}) << failing;
+        ASSERT_EQ(whileWriting.size(), 2u) << "written beside the old file first: " << failing;
+        EXPECT_EQ(whileWriting[1].rfind("vem", 0), 0u) << whileWriting[1];
+    }
+}
+
+// Someone who may write into the target can plant a link where an entry or
+// one of its levels goes, pointing at a file only an administrator may
+// change. Nothing is written through it; the destination itself may be
+// reached through one.
+TEST_F(UnpackTest, LinksPlantedInTheDestinationAreNeverWrittenThrough) {
+    writeBytes(dir / "victim.txt", toBytes("victim"));
+    ASSERT_EQ(mkdir((dir / "victims").c_str(), 0755), 0);
+    ASSERT_EQ(symlink((dir / "victim.txt").c_str(), (destination + "/a.txt").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "victims").c_str(), (destination + "/lib").c_str()), 0);
+    for (const char* name : {"a.txt", "lib\\b.txt"}) {
+        EXPECT_EQ(unpack(makeArchive({{name, "evil"}}, 0, -1), UnpackMode::kInstall),
+                  kExitEntryOutput)
+            << name;
+    }
+    EXPECT_EQ(unpack(makeArchive({{"lib\\b.txt", "evil"}}, 0, -1), UnpackMode::kExtractAndLaunch),
+              kExitEntryOutput);
+    EXPECT_EQ(readBytes(dir / "victim.txt"), toBytes("victim"));
+    EXPECT_TRUE(listDirectory(dir / "victims").empty());
+
+    const std::string linkedDestination = dir / "linked";
+    ASSERT_EQ(symlink(destination.c_str(), linkedDestination.c_str()), 0);
+    writeBytes(archivePath(), makeArchive({{"d\\e.txt", "e"}}, 0, -1));
+    EXPECT_EQ(unpackPackage(archivePath().c_str(), linkedDestination.c_str(), UnpackMode::kInstall,
+                            launchPath),
+              kExitSuccess);
+    EXPECT_EQ(readBytes(destination + "/d/e.txt"), toBytes("e"));
+}
+
+// The records the count announces must be all there is: bytes after them
+// are entries the count leaves out, and installing part of an archive would
+// pass for success.
+TEST_F(UnpackTest, BytesAfterTheCountedRecordsAreCorrupt) {
+    const Bytes twoRecords = makeArchive({{"a.txt", "a"}, {"b.txt", "b"}}, 0, -1);
+    for (const int32_t count : {0, -1, 1}) {
+        Bytes archive = twoRecords;
+        for (int k = 0; k < 4; ++k) {
+            archive[3 + k] = static_cast<unsigned char>(static_cast<uint32_t>(count) >> (8 * k));
+        }
+        EXPECT_EQ(unpack(archive, UnpackMode::kInstall), kExitArchiveCorrupt) << count;
+    }
+    EXPECT_EQ(unpack(twoRecords, UnpackMode::kInstall), kExitSuccess);
+}
+
 TEST(ComposeOutputPath, AddsOneBackslashWhereNeeded) {
     char path[kPathBufferSize];
     ASSERT_TRUE(composeOutputPath("D:\\Apps\\", "a.txt", path));

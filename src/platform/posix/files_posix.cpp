@@ -148,13 +148,78 @@ bool createPrivateDirectory(const char* path) {
     return mapPath(path, host, sizeof host) && host[0] != '\0' && mkdir(host, 0700) == 0;
 }
 
+// A symbolic link is a reparse point, with the directory bit of what it
+// leads to, as Windows reports a link or a junction.
 uint32_t getFileAttributes(const char* path) {
     char host[PATH_MAX];
     struct stat status;
-    if (!mapPath(path, host, sizeof host) || stat(host[0] == '\0' ? "/" : host, &status) != 0) {
+    if (!mapPath(path, host, sizeof host)) {
         return platform::kInvalidFileAttributes;
     }
-    return S_ISDIR(status.st_mode) ? platform::kFileAttributeDirectory : kFileAttributeNormal;
+    const char* file = host[0] == '\0' ? "/" : host;
+    if (lstat(file, &status) != 0) {
+        return platform::kInvalidFileAttributes;
+    }
+    const uint32_t link = S_ISLNK(status.st_mode) ? platform::kFileAttributeReparsePoint : 0;
+    if (link != 0 && stat(file, &status) != 0) {
+        return link | kFileAttributeNormal;
+    }
+    return link |
+           (S_ISDIR(status.st_mode) ? platform::kFileAttributeDirectory : kFileAttributeNormal);
+}
+
+bool isLink(const char* path) {
+    const uint32_t attributes = getFileAttributes(path);
+    return attributes != platform::kInvalidFileAttributes &&
+           (attributes & platform::kFileAttributeReparsePoint) != 0;
+}
+
+// A host path ("/tmp/x") is absolute already. Anything else is taken from
+// the host's current directory, which is on drive Z: as under Wine.
+uint32_t getFullPathName(const char* path, uint32_t bufferLength, char* buffer) {
+    const bool drive = path[0] != '\0' && path[1] == ':';
+    if (path[0] == '/' || path[0] == '\\' || (drive && path[2] == '\\')) {
+        const size_t length = strlen(path);
+        if (length >= bufferLength) {
+            return static_cast<uint32_t>(length + 1);
+        }
+        memcpy(buffer, path, length + 1);
+        return static_cast<uint32_t>(length);
+    }
+    if (drive && path[0] != 'z' && path[0] != 'Z') {
+        return 0;
+    }
+    char current[PATH_MAX];
+    if (getcwd(current, sizeof current) == nullptr) {
+        return 0;
+    }
+    for (char* p = current; *p != '\0'; ++p) {
+        *p = *p == '/' ? '\\' : *p;
+    }
+    const char* relative = drive ? path + 2 : path;
+    const int written = snprintf(buffer, bufferLength, "Z:%s%s%s", current,
+                                 strcmp(current, "\\") == 0 ? "" : "\\", relative);
+    if (written < 0) {
+        return 0;
+    }
+    return static_cast<uint32_t>(written) < bufferLength ? static_cast<uint32_t>(written)
+                                                         : static_cast<uint32_t>(written + 1);
+}
+
+bool moveFileReplacing(const char* from, const char* to) {
+    char hostFrom[PATH_MAX];
+    char hostTo[PATH_MAX];
+    struct stat status;
+    // MoveFileEx does not replace a directory.
+    if (!mapPath(from, hostFrom, sizeof hostFrom) || !mapPath(to, hostTo, sizeof hostTo)) {
+        errno = ENOENT;
+        return false;
+    }
+    if (lstat(hostTo, &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = EACCES;
+        return false;
+    }
+    return rename(hostFrom, hostTo) == 0;
 }
 
 // The last level of the pattern may hold wildcards ("*.*" matches every
@@ -191,8 +256,8 @@ bool findClose(platform::FindHandle) {
 }
 
 // The errors that steer the logic: access denied and a file in use (tried
-// again a little later), and a file that is no program (started through
-// the shell). Every other error is ERROR_GEN_FAILURE.
+// again a little later), a file that is no program (started through the
+// shell), and a name that is taken. Every other error is ERROR_GEN_FAILURE.
 uint32_t getLastError() {
     switch (errno) {
     case 0:
@@ -206,6 +271,8 @@ uint32_t getLastError() {
         return platform::kErrorSharingViolation;
     case ENOEXEC:
         return platform::kErrorBadExeFormat;
+    case EEXIST:
+        return platform::kErrorAlreadyExists;
     default:
         return 31;
     }

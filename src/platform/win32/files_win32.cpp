@@ -88,6 +88,14 @@ uint32_t getFileAttributes(const char* path) {
     return GetFileAttributesA(path);
 }
 
+uint32_t getFullPathName(const char* path, uint32_t bufferLength, char* buffer) {
+    return GetFullPathNameA(path, bufferLength, buffer, NULL);
+}
+
+bool moveFileReplacing(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
 FindHandle findFirstFile(const char* pattern) {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(pattern, &data);
