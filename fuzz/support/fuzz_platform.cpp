@@ -147,6 +147,12 @@ bool createDirectory(const char* path) {
     return posix::createDirectory(path);
 }
 
+bool moveFileReplacing(const char* from, const char* to) {
+    checkWrite("moveFileReplacing", from);
+    checkWrite("moveFileReplacing", to);
+    return posix::moveFileReplacing(from, to);
+}
+
 bool createPrivateDirectory(const char* path) {
     checkWrite("createPrivateDirectory", path);
     return posix::createPrivateDirectory(path);
@@ -190,6 +196,7 @@ void install() {
     table.deleteFile = deleteFile;
     table.createDirectory = createDirectory;
     table.createPrivateDirectory = createPrivateDirectory;
+    table.moveFileReplacing = moveFileReplacing;
     table.openStream = openStream;
     table.regCreateKey = regCreateKey;
     table.regSetValue = regSetValue;
