@@ -15,6 +15,9 @@ int runList(const CommandLine& line);
 int runExtract(const CommandLine& line);
 int runBuild(const CommandLine& line);
 
+// The files packed as the command line says, designation included.
+Package buildPackage(const CommandLine& line);
+
 // The compressed payload that create writes: the files packed and
 // compressed as the command line says.
 Bytes createPayload(const CommandLine& line);

@@ -21,6 +21,21 @@ Exit status: 0 success, 1 an I/O error, a corrupt payload or a file that is
 none, 2 a bad command line or a refused input (entry name, size, version).
 )";
 
+constexpr char kProductOptions[] =
+    "A described setup registers your product instead of the built-in names\n"
+    "and accepts /install, /dir=PATH, /allusers and /currentuser; it installs\n"
+    "every entry (no designation unless --launch) and exits 0 on success:\n"
+    "  --product NAME     display name, start-menu folder and link names\n"
+    "  --product-id ID    the uninstall entry's key (default NAME): letters,\n"
+    "                     digits, '.', '-', '_' and blanks\n"
+    "  --publisher NAME   Publisher, and the key Software\\NAME\\PRODUCT\n"
+    "  --product-version V  DisplayVersion, 1 to 4 numbers (default the\n"
+    "                     FileVersion of --version-info)\n"
+    "  --program ENTRY    the installed program: icon and shortcuts' target\n"
+    "  --document-type .EXT=PROGID  the type's icon is the program's\n"
+    "  --success-code 0|1 the exit code of success (default 0)\n"
+    "  --no-uninstaller   add no Uninstall.exe (the files bring their own)\n";
+
 constexpr char kPackingOptions[] =
     R"(  -o, --output FILE  write to FILE (replaced only when the command succeeds)
   --launch NAME      designate the entry stored as NAME, '/' or '\' between
@@ -106,7 +121,7 @@ std::string helpText(Command command) {
                    "                     resource. FileVersion and ProductVersion are one to\n"
                    "                     four numbers from 0 to 65535: 2.3.4.5\n"
                    "  --icon FILE.ico    the setup's icon (replaces the stub's icons)\n") +
-               kPackingOptions + "\n" + kCompressionOptions;
+               kProductOptions + kPackingOptions + "\n" + kCompressionOptions;
     case Command::kList:
         return "Usage: vempack list [--codepage N] PAYLOAD.lzma|SETUP.exe\n"
                "Decodes the payload, checks its archive and shows each entry's index,\n"

@@ -54,6 +54,14 @@ constexpr OptionEntry kOptions[] = {
     {"--strip-signature", false, kBuilding},
     {"--version-info", true, kBuilding},
     {"--icon", true, kBuilding},
+    {"--product", true, kBuilding},
+    {"--product-id", true, kBuilding},
+    {"--publisher", true, kBuilding},
+    {"--product-version", true, kBuilding},
+    {"--program", true, kBuilding},
+    {"--document-type", true, kBuilding},
+    {"--success-code", true, kBuilding},
+    {"--no-uninstaller", false, kBuilding},
 };
 
 struct CommandName {
@@ -181,6 +189,8 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
         line.arch = value == "32" ? 32 : 64;
     } else if (name == "--icon") {
         line.iconPath = value;
+    } else {
+        applyProductOption(line.product, name, value);
     }
 }
 
@@ -292,6 +302,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                                                : "unknown command '" + line.operands.front() + "'");
     }
     checkOperands(line);
+    checkProductOptions(line.product, !line.payloadPath.empty());
     checkSettings(line.lzma);
     return line;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "lzma_codec.h"
+#include "product.h"
 
 #include <string>
 #include <utility>
@@ -37,6 +38,8 @@ struct CommandLine {
     // build: version resource texts (KEY, VALUE) and an .ico file.
     std::vector<std::pair<std::string, std::string>> versionInfo;
     std::string iconPath;
+    // build: the product a described setup registers (product.h).
+    ProductOptions product;
 };
 
 // Parses the arguments after the program name; throws UsageError.
