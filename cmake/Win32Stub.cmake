@@ -15,12 +15,14 @@ get_filename_component(VEMSETUP_ROOT_DIR "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE
 set(VEMSETUP_WIN32_DIR "${VEMSETUP_ROOT_DIR}/src/platform/win32")
 
 set(VEMSETUP_PLATFORM_WIN32_SOURCES
+    ${VEMSETUP_WIN32_DIR}/dll_search.cpp
     ${VEMSETUP_WIN32_DIR}/files_win32.cpp
     ${VEMSETUP_WIN32_DIR}/memory_win32.cpp
     ${VEMSETUP_WIN32_DIR}/operations_win32.cpp
     ${VEMSETUP_WIN32_DIR}/private_directory_win32.cpp
     ${VEMSETUP_WIN32_DIR}/process_win32.cpp
     ${VEMSETUP_WIN32_DIR}/registry_win32.cpp
+    ${VEMSETUP_WIN32_DIR}/removal_win32.cpp
     ${VEMSETUP_WIN32_DIR}/resource_win32.cpp
     ${VEMSETUP_WIN32_DIR}/shell_win32.cpp
     ${VEMSETUP_WIN32_DIR}/shelllink_win32.cpp

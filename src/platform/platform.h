@@ -57,6 +57,7 @@ constexpr uint32_t kSemNoOpenFileErrorBox = 0x8000;
 // GetFileAttributesA.
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kFileAttributeReparsePoint = 0x400;
 
 constexpr int kCsidlPrograms = 0x0002;
 constexpr int kCsidlDesktopDirectory = 0x0010;

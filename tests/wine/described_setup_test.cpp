@@ -4,6 +4,8 @@
 #include "common/exit_code.h"
 #include "stub_fixture.h"
 
+#include <unistd.h>
+
 namespace wine_test {
 namespace {
 
@@ -22,12 +24,11 @@ class DescribedSetup : public WineStubTest {
         }
         files = {{"bin/Tool.exe", "MZ not really a program"}, {"Readme.txt", "read me\r\n"}};
         ASSERT_TRUE(writeTree(scratch / "tree", files));
-        ASSERT_EQ(
-            vempack({"build", "-o", (scratch / "setup.exe").string(), "--stub", VEMSETUP_WIN32_STUB,
-                     "--product", "Acme Tool", "--product-id", "Acme.Tool", "--publisher", "Acme",
-                     "--product-version", "2.1", "--program", "bin/Tool.exe", "--no-uninstaller",
-                     (scratch / "tree").string() + "/"}),
-            0);
+        ASSERT_EQ(vempack({"build", "-o", (scratch / "setup.exe").string(), "--stub",
+                           VEMSETUP_WIN32_STUB, "--product", "Acme Tool", "--product-id",
+                           "Acme.Tool", "--publisher", "Acme", "--product-version", "2.1",
+                           "--program", "bin/Tool.exe", (scratch / "tree").string() + "/"}),
+                  0);
         copyIntoTests(scratch / "setup.exe", "setup.exe");
     }
 
@@ -37,7 +38,12 @@ class DescribedSetup : public WineStubTest {
 TEST_F(DescribedSetup, DirLastWithoutQuotesRegistersTheProductMachineWide) {
     EXPECT_EQ(run(stubCommandLine("/install /dir=C:\\Apps\\Acme", kSetupPath)),
               kExitDescribedSuccess);
-    EXPECT_TRUE(sameFiles(fileTree(prefix->unixPath("C:\\Apps\\Acme")), files));
+    std::map<std::string, std::string> installed = fileTree(prefix->unixPath("C:\\Apps\\Acme"));
+    EXPECT_EQ(installed.erase("Uninstall.exe"), 1u);
+    EXPECT_EQ(installed.size(), files.size() + 1) << "the uninstall list";
+    for (const auto& [name, bytes] : files) {
+        EXPECT_EQ(installed[name], bytes) << name;
+    }
     const WineRegistry machine = machineRegistry();
     const std::pair<const char*, const char*> expected[] = {
         {"DisplayName", "Acme Tool"},
@@ -64,12 +70,36 @@ TEST_F(DescribedSetup, CurrentUserInstallsIntoLocalAppDataWithItsLinks) {
     const std::string location = textOf(user, kUninstallKey, "InstallLocation");
     EXPECT_NE(location.find("\\AppData\\Local\\Programs\\Acme Tool\\"), std::string::npos)
         << location;
-    EXPECT_TRUE(sameFiles(fileTree(prefix->unixPath(location)), files));
+    EXPECT_EQ(fileTree(prefix->unixPath(location)).at("bin/Tool.exe"), files.at("bin/Tool.exe"));
     const ShortcutInfo link = readShortcut(desktop / "Acme Tool.lnk");
     if (link.inspected) {
         EXPECT_EQ(link.localPath, location + "bin\\Tool.exe");
         EXPECT_EQ(link.description, "Acme Tool");
     }
+}
+
+TEST_F(DescribedSetup, QuietUninstallStringRemovesWhatWasInstalledButTheUsersFile) {
+    ASSERT_EQ(run(stubCommandLine("/currentuser /s /install /d", kSetupPath)),
+              kExitDescribedSuccess);
+    const std::string quiet = textOf(userRegistry(), kUninstallKey, "QuietUninstallString");
+    const std::string location = textOf(userRegistry(), kUninstallKey, "InstallLocation");
+    const fs::path target = prefix->unixPath(location);
+    ASSERT_TRUE(writeBytes(target / "bin" / "mine.txt", "the user's"));
+    ASSERT_TRUE(fs::exists(programs / "Acme Tool" / "Uninstall Acme Tool.lnk"));
+
+    EXPECT_EQ(run(quiet), kExitDescribedSuccess) << quiet;
+    // Uninstall.exe goes once it has ended, removed by its temporary copy.
+    for (int i = 0; i < 100 && fs::exists(target / "Uninstall.exe"); ++i) {
+        usleep(100000);
+    }
+    prefix->waitForServer();
+    EXPECT_EQ(fileTree(target),
+              (std::map<std::string, std::string>{{"bin/mine.txt", "the user's"}}));
+    EXPECT_FALSE(fs::exists(desktop / "Acme Tool.lnk"));
+    EXPECT_FALSE(fs::exists(programs / "Acme Tool"));
+    const WineRegistry user = userRegistry();
+    EXPECT_FALSE(user.hasKey(kUninstallKey));
+    EXPECT_FALSE(user.hasKey("Software\\Acme\\Acme Tool"));
 }
 
 } // namespace

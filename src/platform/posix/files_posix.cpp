@@ -154,7 +154,13 @@ uint32_t getFileAttributes(const char* path) {
     if (!mapPath(path, host, sizeof host) || stat(host[0] == '\0' ? "/" : host, &status) != 0) {
         return platform::kInvalidFileAttributes;
     }
-    return S_ISDIR(status.st_mode) ? platform::kFileAttributeDirectory : kFileAttributeNormal;
+    // A symbolic link stands for a reparse point (a junction, a link).
+    struct stat link;
+    const uint32_t reparse = host[0] != '\0' && lstat(host, &link) == 0 && S_ISLNK(link.st_mode)
+                                 ? platform::kFileAttributeReparsePoint
+                                 : 0;
+    return reparse |
+           (S_ISDIR(status.st_mode) ? platform::kFileAttributeDirectory : kFileAttributeNormal);
 }
 
 // The last level of the pattern may hold wildcards ("*.*" matches every
