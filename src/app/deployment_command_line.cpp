@@ -74,6 +74,8 @@ bool hasDeploymentSwitch(const char* tail) {
 
 void takeDirectory(RunOptions* options, const char* directory, bool fits, bool* targetRefused) {
     *targetRefused = !fits || directory[0] == '\0';
+    // A later "/dir=" replaces an earlier directory whole.
+    clearBuffer(options->targetDirectory, sizeof options->targetDirectory);
     copyText(options->targetDirectory, sizeof options->targetDirectory,
              *targetRefused ? "" : directory);
 }

@@ -181,6 +181,7 @@ TEST(DeploymentCommandLine, FormsAndTheirMeaning) {
          false},
         {"/currentuser", true, "", true, InstallScope::kUser, false, false},
         {"\"C:\\Apps\" /currentuser", true, "C:\\Apps", false, InstallScope::kUser, false, false},
+        {"\"C:\\Apps\\Long\" /dir=C:\\A", true, "C:\\A", false, any, false, false},
         {"/installer", false, "", false, any, false, false},
         {"/desktop", false, "", false, any, false, false},
     };
@@ -191,6 +192,10 @@ TEST(DeploymentCommandLine, FormsAndTheirMeaning) {
         const RunOptions options = parseDeploymentCommandLine(c.tail, &request, &refused);
         EXPECT_EQ(options.installMode, c.install);
         EXPECT_STREQ(options.targetDirectory, c.target);
+        EXPECT_EQ(std::string(options.targetDirectory, sizeof options.targetDirectory),
+                  std::string(c.target) +
+                      std::string(sizeof options.targetDirectory - strlen(c.target), '\0'))
+            << "zero-filled after the text";
         EXPECT_EQ(request.defaultFolder, c.defaultFolder);
         EXPECT_EQ(request.scope, c.scope);
         EXPECT_EQ(options.desktopShortcut, c.desktop);

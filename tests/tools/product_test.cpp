@@ -5,7 +5,9 @@
 #include "format/uninstall_list.h"
 #include "options.h"
 #include "payloads.h"
+#include "sha256.h"
 #include "uninstaller.h"
+#include "winget.h"
 
 #include <gtest/gtest.h>
 
@@ -83,8 +85,8 @@ TEST(ProductOptions, DescriptionAndListReadBackAsTheStubReadsThem) {
     Package package = toolPackage();
     const Bytes description = vempack::descriptionResource(product, package, CodePage());
     ProductDescription read;
-    ASSERT_TRUE(readProductDescription(description.data(), description.size(), &read,
-                                       neverLeadByte));
+    ASSERT_TRUE(
+        readProductDescription(description.data(), description.size(), &read, neverLeadByte));
     EXPECT_STREQ(read.id, "Acme Tool");
     EXPECT_STREQ(read.program, "bin\\Tool.exe") << "the stored name, as Windows finds it";
     EXPECT_STREQ(read.documentProgId, "Acme.Document");
@@ -92,8 +94,8 @@ TEST(ProductOptions, DescriptionAndListReadBackAsTheStubReadsThem) {
 
     vempack::addUninstallList(product, description, package);
     const vempack::PackageEntry& list = package.entries.back();
-    EXPECT_EQ(list.name, vempack::uninstallListName(vempack::uninstallList(
-                             description, toolPackage(), "")));
+    EXPECT_EQ(list.name,
+              vempack::uninstallListName(vempack::uninstallList(description, toolPackage(), "")));
     UninstallList parsed;
     ASSERT_TRUE(readUninstallList(list.data.data(), list.data.size(), &parsed, neverLeadByte));
     std::vector<std::string> names;
@@ -116,6 +118,36 @@ TEST(ProductOptions, ATreeWithItsOwnUninstallerNeedsNoUninstaller) {
     EXPECT_EQ(package.entries.size(), 3u);
     EXPECT_EQ(vempack::uninstallerBeside("/r/share/vemsetup/vemsetup64.exe"),
               "/r/share/vemsetup/vemuninstall64.exe");
+}
+
+TEST(Winget, HashAndFragmentOfADescribedSetup) {
+    const std::pair<std::string, const char*> vectors[] = {
+        {"", "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855"},
+        {"abc", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248D6A61D20638B8E5C026930C3E6039A33CE45964FF2167F6ECEDD419DB06C1"},
+    };
+    for (const auto& [text, digest] : vectors) {
+        EXPECT_EQ(vempack::sha256Hex(toBytes(text)), digest) << text;
+    }
+    ProductOptions options = toolProduct();
+    options.id = "Acme.Tool";
+    options.publisher = "Acme's";
+    options.version = "2.1";
+    options.successCode = 1;
+    const Bytes description = vempack::descriptionResource(options, toolPackage(), CodePage());
+    ProductDescription product;
+    ASSERT_TRUE(
+        readProductDescription(description.data(), description.size(), &product, neverLeadByte));
+    const std::string fragment = vempack::wingetFragment(product, {"AB12", true, ""}, CodePage());
+    for (const char* line :
+         {"  Silent: /install\n", "  InstallLocation: '/dir=\"<INSTALLPATH>\"'\n",
+          "InstallerSuccessCodes:\n  - 1\n", "ProductCode: 'Acme.Tool'\n",
+          "    Publisher: 'Acme''s'\n", "    DisplayVersion: '2.1'\n",
+          "  - Architecture: x64\n    Scope: user\n", "    InstallerSha256: AB12\n",
+          "      Custom: /allusers\n"}) {
+        EXPECT_NE(fragment.find(line), std::string::npos) << line << fragment;
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@ int runCompress(const CommandLine& line);
 int runList(const CommandLine& line);
 int runExtract(const CommandLine& line);
 int runBuild(const CommandLine& line);
+int runWinget(const CommandLine& line);
 
 // The files packed as the command line says, designation included.
 Package buildPackage(const CommandLine& line);

@@ -15,6 +15,7 @@ Commands:
   list      show the entries of a payload
   extract   unpack a payload into a directory
   build     write a setup executable: the stub with the files as its payload
+  winget    print the installer part of a winget manifest for a built setup
 
 Run 'vempack COMMAND --help' for the options of a command.
 Exit status: 0 success, 1 an I/O error, a corrupt payload or a file that is
@@ -136,6 +137,12 @@ std::string helpText(Command command) {
                "is written. No level is written through a symbolic link. A name that\n"
                "is not ASCII needs --codepage N, the code page it was stored in; it is\n"
                "written as UTF-8.\n";
+    case Command::kWinget:
+        return "Usage: vempack winget [--url URL] [--codepage N] SETUP.exe\n"
+               "Prints the installer part of a winget manifest for a setup built with\n"
+               "--product: InstallerSha256, the switches (/install, /dir=\"<INSTALLPATH>\"),\n"
+               "ProductCode (the product id), AppsAndFeaturesEntries and one installer per\n"
+               "scope (/allusers, /currentuser). --url fills in InstallerUrl.\n";
     case Command::kNone:
         break;
     }

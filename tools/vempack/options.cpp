@@ -23,7 +23,8 @@ constexpr CommandSet kPacking =
 constexpr CommandSet kCompressing =
     bit(Command::kCreate) | bit(Command::kCompress) | bit(Command::kBuild);
 constexpr CommandSet kBuilding = bit(Command::kBuild);
-constexpr CommandSet kNaming = kPacking | bit(Command::kList) | bit(Command::kExtract);
+constexpr CommandSet kNaming =
+    kPacking | bit(Command::kList) | bit(Command::kExtract) | bit(Command::kWinget);
 constexpr CommandSet kWriting = kPacking | kCompressing;
 
 struct OptionEntry {
@@ -62,6 +63,7 @@ constexpr OptionEntry kOptions[] = {
     {"--document-type", true, kBuilding},
     {"--success-code", true, kBuilding},
     {"--no-uninstaller", false, kBuilding},
+    {"--url", true, bit(Command::kWinget)},
 };
 
 struct CommandName {
@@ -72,6 +74,7 @@ struct CommandName {
 constexpr CommandName kCommands[] = {
     {"create", Command::kCreate}, {"archive", Command::kArchive}, {"compress", Command::kCompress},
     {"list", Command::kList},     {"extract", Command::kExtract}, {"build", Command::kBuild},
+    {"winget", Command::kWinget},
 };
 
 std::uint64_t parseNumber(std::string_view text, std::string_view option, std::uint64_t max,
@@ -189,6 +192,8 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
         line.arch = value == "32" ? 32 : 64;
     } else if (name == "--icon") {
         line.iconPath = value;
+    } else if (name == "--url") {
+        line.url = value;
     } else {
         applyProductOption(line.product, name, value);
     }
@@ -205,6 +210,7 @@ void checkOperands(const CommandLine& line) {
         break;
     case Command::kCompress:
     case Command::kList:
+    case Command::kWinget:
         if (count != 1) {
             throw UsageError("expected exactly one input file");
         }

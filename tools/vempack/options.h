@@ -10,7 +10,7 @@
 
 namespace vempack {
 
-enum class Command { kNone, kCreate, kArchive, kCompress, kList, kExtract, kBuild };
+enum class Command { kNone, kCreate, kArchive, kCompress, kList, kExtract, kBuild, kWinget };
 
 struct CommandLine {
     Command command = Command::kNone;
@@ -40,6 +40,8 @@ struct CommandLine {
     std::string iconPath;
     // build: the product a described setup registers (product.h).
     ProductOptions product;
+    // winget: where the setup will be downloaded from.
+    std::string url;
 };
 
 // Parses the arguments after the program name; throws UsageError.
