@@ -3,59 +3,17 @@
 #include <string.h>
 
 #include "common/bounded_text.h"
+#include "common/command_arguments.h"
 #include "platform/platform.h"
 
 namespace {
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// True when `text` starts with `word` (lower case), ignoring ASCII case.
-bool startsWith(const char* text, const char* word) {
-    for (; *word != '\0'; ++text, ++word) {
-        if (lower(*text) != *word) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool isWord(const char* text, const char* word) {
-    return startsWith(text, word) && text[strlen(word)] == '\0';
-}
-
-// One argument: blanks outside quotes end it, quotes are taken out (so
-// /dir="C:\A B" and "/dir=C:\A B" give the same text). A quote or blank is
-// never the trail byte of a double-byte character, so bytes are compared.
-// False when the argument does not fit `out` (260 bytes).
-const char* nextArgument(const char* p, char* out, bool* quoted, bool* fits) {
-    clearBuffer(out, kPathBufferSize);
-    *quoted = *p == '"';
-    *fits = true;
-    bool inQuotes = false;
-    size_t length = 0;
-    for (; *p != '\0' && (inQuotes || static_cast<unsigned char>(*p) > ' '); ++p) {
-        if (*p == '"') {
-            inQuotes = !inQuotes;
-        } else if (length + 1 < kPathBufferSize) {
-            out[length++] = *p;
-        } else {
-            *fits = false;
-        }
-    }
-    return p;
-}
-
-const char* skipBlanks(const char* p) {
-    while (*p != '\0' && static_cast<unsigned char>(*p) <= ' ') {
-        ++p;
-    }
-    return p;
+    return startsWithIgnoringCase(text, word) && text[strlen(word)] == '\0';
 }
 
 bool isDeploymentSwitch(const char* argument) {
-    return isWord(argument, "/install") || startsWith(argument, "/dir=") ||
+    return isWord(argument, "/install") || startsWithIgnoringCase(argument, "/dir=") ||
            isWord(argument, "/allusers") || isWord(argument, "/currentuser");
 }
 
@@ -100,7 +58,7 @@ RunOptions parseDeploymentCommandLine(const char* tail, DeploymentRequest* reque
     bool fits = false;
     for (const char* p = skipBlanks(tail); *p != '\0'; p = skipBlanks(p)) {
         p = nextArgument(p, argument, &quoted, &fits);
-        if (startsWith(argument, "/dir=")) {
+        if (startsWithIgnoringCase(argument, "/dir=")) {
             takeDirectory(&options, argument + 5, fits, targetRefused);
             fromDir = true;
         } else if (isWord(argument, "/allusers")) {

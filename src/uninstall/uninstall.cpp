@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "common/bounded_text.h"
+#include "common/command_arguments.h"
 #include "payload/temp_files.h"
 #include "platform/platform.h"
 #include "system/product_registration.h"
@@ -17,19 +18,9 @@ namespace {
 constexpr uint32_t kWaitAttempts = 100;
 constexpr uint32_t kWaitPauseMilliseconds = 100;
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameAsciiText(const char* a, const char* b) {
-    for (; *a != '\0' && lower(*a) == lower(*b); ++a, ++b) {
-    }
-    return *a == '\0' && *b == '\0';
-}
-
 bool isListName(const UninstallLists& lists, const char* name) {
     for (uint32_t i = 0; i < lists.count; ++i) {
-        if (sameAsciiText(lists.names[i], name)) {
+        if (equalsIgnoringCase(lists.names[i], name)) {
             return true;
         }
     }
@@ -38,7 +29,7 @@ bool isListName(const UninstallLists& lists, const char* name) {
 
 // Uninstall.exe and the lists go last, and only when all else is gone.
 bool isKeptForLast(const UninstallLists& lists, const char* name) {
-    return sameAsciiText(name, kProductUninstallerFileName) || isListName(lists, name);
+    return equalsIgnoringCase(name, kProductUninstallerFileName) || isListName(lists, name);
 }
 
 template <typename Visit> void forEachEntry(const UninstallLists& lists, Visit visit) {
@@ -93,32 +84,18 @@ bool handOverToCopy(const char* selfPath) {
     return true;
 }
 
-// The text after "/remove=", its quotes taken out, into `path`.
+// The path of a "/remove=PATH" argument (quotes taken out) into `path`.
 bool removeArgument(const char* tail, char* path) {
-    const char* found = nullptr;
-    for (const char* p = tail; *p != '\0'; ++p) {
-        if (*p == '/' && lower(p[1]) == 'r' && lower(p[2]) == 'e' && lower(p[3]) == 'm' &&
-            lower(p[4]) == 'o' && lower(p[5]) == 'v' && lower(p[6]) == 'e' && p[7] == '=') {
-            found = p + 8;
-            break;
-        }
-    }
-    if (found == nullptr) {
-        return false;
-    }
-    clearBuffer(path, kPathBufferSize);
-    size_t length = 0;
+    char argument[kPathBufferSize];
     bool quoted = false;
-    for (const char* p = found; *p != '\0' && (quoted || *p != ' '); ++p) {
-        if (*p == '"') {
-            quoted = !quoted;
-        } else if (length + 1 < kPathBufferSize) {
-            path[length++] = *p;
-        } else {
-            return false;
+    bool fits = false;
+    for (const char* p = skipBlanks(tail); *p != '\0'; p = skipBlanks(p)) {
+        p = nextArgument(p, argument, &quoted, &fits);
+        if (fits && startsWithIgnoringCase(argument, "/remove=") && argument[8] != '\0') {
+            return copyText(path, kPathBufferSize, argument + 8);
         }
     }
-    return length != 0;
+    return false;
 }
 
 } // namespace
@@ -161,7 +138,7 @@ ExitCode runUninstall(const char* selfPath) {
 ExitCode finishRemoval(const char* original, const char* selfPath) {
     char folder[kPathBufferSize];
     // Only an uninstaller is ever removed this way.
-    if (!sameAsciiText(lastLevel(original), kProductUninstallerFileName) ||
+    if (!equalsIgnoringCase(lastLevel(original), kProductUninstallerFileName) ||
         !parentOf(original, folder)) {
         return kExitEntryOutput;
     }
