@@ -23,13 +23,31 @@ class DescribedSetup : public WineStubTest {
             return;
         }
         files = {{"bin/Tool.exe", "MZ not really a program"}, {"Readme.txt", "read me\r\n"}};
-        ASSERT_TRUE(writeTree(scratch / "tree", files));
-        ASSERT_EQ(vempack({"build", "-o", (scratch / "setup.exe").string(), "--stub",
-                           VEMSETUP_WIN32_STUB, "--product", "Acme Tool", "--product-id",
-                           "Acme.Tool", "--publisher", "Acme", "--product-version", "2.1",
-                           "--program", "bin/Tool.exe", (scratch / "tree").string() + "/"}),
+        buildSetup("setup.exe", "2.1", files);
+    }
+
+    // A setup of Acme Tool in C:\tests\NAME.
+    void buildSetup(const std::string& name, const std::string& version,
+                    const std::map<std::string, std::string>& tree) {
+        const fs::path folder = scratch / ("tree-" + name);
+        ASSERT_TRUE(writeTree(folder, tree));
+        ASSERT_EQ(vempack({"build", "-o", (scratch / name).string(), "--stub", VEMSETUP_WIN32_STUB,
+                           "--product", "Acme Tool", "--product-id", "Acme.Tool", "--publisher",
+                           "Acme", "--product-version", version, "--program", "bin/Tool.exe",
+                           folder.string() + "/"}),
                   0);
-        copyIntoTests(scratch / "setup.exe", "setup.exe");
+        copyIntoTests(scratch / name, name);
+    }
+
+    // Runs the registered quiet uninstall; Uninstall.exe goes once it has
+    // ended, removed by its temporary copy.
+    void uninstall(const WineRegistry& registry, const fs::path& target) {
+        const std::string quiet = textOf(registry, kUninstallKey, "QuietUninstallString");
+        EXPECT_EQ(run(quiet), kExitDescribedSuccess) << quiet;
+        for (int i = 0; i < 100 && fs::exists(target / "Uninstall.exe"); ++i) {
+            usleep(100000);
+        }
+        prefix->waitForServer();
     }
 
     std::map<std::string, std::string> files;
@@ -81,18 +99,12 @@ TEST_F(DescribedSetup, CurrentUserInstallsIntoLocalAppDataWithItsLinks) {
 TEST_F(DescribedSetup, QuietUninstallStringRemovesWhatWasInstalledButTheUsersFile) {
     ASSERT_EQ(run(stubCommandLine("/currentuser /s /install /d", kSetupPath)),
               kExitDescribedSuccess);
-    const std::string quiet = textOf(userRegistry(), kUninstallKey, "QuietUninstallString");
     const std::string location = textOf(userRegistry(), kUninstallKey, "InstallLocation");
     const fs::path target = prefix->unixPath(location);
     ASSERT_TRUE(writeBytes(target / "bin" / "mine.txt", "the user's"));
     ASSERT_TRUE(fs::exists(programs / "Acme Tool" / "Uninstall Acme Tool.lnk"));
 
-    EXPECT_EQ(run(quiet), kExitDescribedSuccess) << quiet;
-    // Uninstall.exe goes once it has ended, removed by its temporary copy.
-    for (int i = 0; i < 100 && fs::exists(target / "Uninstall.exe"); ++i) {
-        usleep(100000);
-    }
-    prefix->waitForServer();
+    uninstall(userRegistry(), target);
     EXPECT_EQ(fileTree(target),
               (std::map<std::string, std::string>{{"bin/mine.txt", "the user's"}}));
     EXPECT_FALSE(fs::exists(desktop / "Acme Tool.lnk"));
@@ -100,6 +112,22 @@ TEST_F(DescribedSetup, QuietUninstallStringRemovesWhatWasInstalledButTheUsersFil
     const WineRegistry user = userRegistry();
     EXPECT_FALSE(user.hasKey(kUninstallKey));
     EXPECT_FALSE(user.hasKey("Software\\Acme\\Acme Tool"));
+}
+
+TEST_F(DescribedSetup, AnUpgradeKeepsOneEntryAndItsUninstallRemovesBothVersions) {
+    buildSetup("setup2.exe", "3.0", {{"bin/Tool.exe", "version three"}, {"lib/new.dll", "new"}});
+    ASSERT_EQ(run(stubCommandLine("/install /dir=C:\\Apps\\Acme", kSetupPath)),
+              kExitDescribedSuccess);
+    ASSERT_EQ(run(stubCommandLine("/dir=C:\\Apps\\Acme /install", "C:\\tests\\setup2.exe")),
+              kExitDescribedSuccess);
+    const WineRegistry machine = machineRegistry();
+    EXPECT_EQ(textOf(machine, kUninstallKey, "DisplayVersion"), "3.0");
+    const fs::path target = prefix->unixPath("C:\\Apps\\Acme");
+    EXPECT_EQ(fileTree(target).at("Readme.txt"), files.at("Readme.txt")) << "kept from 2.1";
+
+    uninstall(machine, target);
+    EXPECT_FALSE(fs::exists(target)) << "every version's files and the emptied folder";
+    EXPECT_FALSE(machineRegistry().hasKey(kUninstallKey));
 }
 
 } // namespace
