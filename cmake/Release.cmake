@@ -4,6 +4,8 @@
 #   bin/vempack                        stripped, with or without --strip
 #   share/vemsetup/vemsetup.exe        the 32-bit stub (build/win32 of this tree)
 #   share/vemsetup/vemsetup64.exe      the 64-bit stub, where build/win64 has one
+#   share/vemsetup/vemuninstall.exe    the uninstaller of described setups, and
+#   share/vemsetup/vemuninstall64.exe  its 64-bit build, beside their stubs
 #   share/doc/vemsetup/README.md       with docs/*.md beside it in docs/, so
 #   share/doc/vemsetup/docs/*.md       that the README's links resolve
 #   SHA256SUMS                         for `sha256sum -c SHA256SUMS` in DIR
@@ -13,6 +15,10 @@ install(TARGETS vempack RUNTIME DESTINATION bin)
 install(FILES "${PROJECT_SOURCE_DIR}/build/win32/vemsetup.exe" DESTINATION share/vemsetup OPTIONAL)
 install(FILES "${PROJECT_SOURCE_DIR}/build/win64/vemsetup.exe" DESTINATION share/vemsetup
     RENAME vemsetup64.exe OPTIONAL)
+install(FILES "${PROJECT_SOURCE_DIR}/build/win32/vemuninstall.exe" DESTINATION share/vemsetup
+    OPTIONAL)
+install(FILES "${PROJECT_SOURCE_DIR}/build/win64/vemuninstall.exe" DESTINATION share/vemsetup
+    RENAME vemuninstall64.exe OPTIONAL)
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION share/doc/vemsetup)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION share/doc/vemsetup/docs
     FILES_MATCHING PATTERN "*.md")
@@ -41,6 +47,12 @@ install(CODE [[
     endif()
     if(EXISTS "${vemsetup_source_dir}/build/win64/vemsetup.exe")
         list(APPEND files share/vemsetup/vemsetup64.exe)
+    endif()
+    if(EXISTS "${vemsetup_source_dir}/build/win32/vemuninstall.exe")
+        list(APPEND files share/vemsetup/vemuninstall.exe)
+    endif()
+    if(EXISTS "${vemsetup_source_dir}/build/win64/vemuninstall.exe")
+        list(APPEND files share/vemsetup/vemuninstall64.exe)
     endif()
     list(APPEND files share/doc/vemsetup/README.md)
     file(GLOB_RECURSE docs RELATIVE "${vemsetup_source_dir}/docs" "${vemsetup_source_dir}/docs/*.md")

@@ -15,6 +15,7 @@ get_filename_component(VEMSETUP_ROOT_DIR "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE
 set(VEMSETUP_WIN32_DIR "${VEMSETUP_ROOT_DIR}/src/platform/win32")
 
 set(VEMSETUP_PLATFORM_WIN32_SOURCES
+    ${VEMSETUP_WIN32_DIR}/dll_search.cpp
     ${VEMSETUP_WIN32_DIR}/files_win32.cpp
     ${VEMSETUP_WIN32_DIR}/links_win32.cpp
     ${VEMSETUP_WIN32_DIR}/memory_win32.cpp
@@ -22,6 +23,7 @@ set(VEMSETUP_PLATFORM_WIN32_SOURCES
     ${VEMSETUP_WIN32_DIR}/private_directory_win32.cpp
     ${VEMSETUP_WIN32_DIR}/process_win32.cpp
     ${VEMSETUP_WIN32_DIR}/registry_win32.cpp
+    ${VEMSETUP_WIN32_DIR}/removal_win32.cpp
     ${VEMSETUP_WIN32_DIR}/resource_win32.cpp
     ${VEMSETUP_WIN32_DIR}/shell_win32.cpp
     ${VEMSETUP_WIN32_DIR}/shelllink_win32.cpp
@@ -106,6 +108,22 @@ endif()
 # (src/platform/win32/system_library.h).
 set(VEMSETUP_WIN32_LIBRARIES uuid)
 
+# The manifest for `target`, named in `variable`: it names the processor
+# the image is built for.
+function(vemsetup_win32_manifest target variable)
+    set(file "${VEMSETUP_WIN32_DIR}/vemsetup.manifest")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        file(READ "${file}" manifest)
+        string(REPLACE "processorArchitecture=\"x86\"" "processorArchitecture=\"amd64\""
+               manifest "${manifest}")
+        set(file "${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest")
+        file(CONFIGURE OUTPUT "${file}" CONTENT "${manifest}" @ONLY)
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                     "${VEMSETUP_WIN32_DIR}/vemsetup.manifest")
+    endif()
+    set(${variable} "${file}" PARENT_SCOPE)
+endfunction()
+
 function(vemsetup_configure_win32_stub target)
     if(NOT VEMSETUP_PAYLOAD_FILE)
         message(FATAL_ERROR "vemsetup_configure_win32_stub: VEMSETUP_PAYLOAD_FILE is not set")
@@ -120,17 +138,7 @@ function(vemsetup_configure_win32_stub target)
 
     # The resource script names the payload and the manifest by absolute
     # path, so it is generated per build tree.
-    set(VEMSETUP_RC_MANIFEST_FILE "${VEMSETUP_WIN32_DIR}/vemsetup.manifest")
-    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-        # The manifest names the processor the image is built for.
-        file(READ "${VEMSETUP_RC_MANIFEST_FILE}" manifest)
-        string(REPLACE "processorArchitecture=\"x86\"" "processorArchitecture=\"amd64\""
-               manifest "${manifest}")
-        set(VEMSETUP_RC_MANIFEST_FILE "${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest")
-        file(CONFIGURE OUTPUT "${VEMSETUP_RC_MANIFEST_FILE}" CONTENT "${manifest}" @ONLY)
-        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                     "${VEMSETUP_WIN32_DIR}/vemsetup.manifest")
-    endif()
+    vemsetup_win32_manifest(${target} VEMSETUP_RC_MANIFEST_FILE)
     set(VEMSETUP_RC_PAYLOAD_FILE "${VEMSETUP_PAYLOAD_FILE}")
     set(VEMSETUP_RC_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
     string(REPLACE "." "," VEMSETUP_RC_VERSION_COMMAS "${VEMSETUP_RC_VERSION}")

@@ -4,7 +4,7 @@
 # executions, executions per second, time and findings of every target;
 # exits nonzero when any target found something.
 # Usage: scripts/fuzz.sh [--runs N] [SECONDS] [TARGET...]
-#   TARGET: command_line, lzma_stage, package_archive, pe_image (default: all)
+#   TARGET: command_line, described_setup, lzma_stage, package_archive, pe_image (default: all)
 #   FUZZ_BUILD: build directory (default build/fuzz); FUZZ_CXX: compiler (default clang++)
 #
 # A campaign, one target at a time at low priority:
@@ -24,7 +24,7 @@ usage() {
   exit 2
 }
 
-all_targets=(command_line lzma_stage package_archive pe_image)
+all_targets=(command_line described_setup lzma_stage package_archive pe_image)
 seconds=60
 runs=
 targets=()

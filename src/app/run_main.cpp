@@ -1,5 +1,7 @@
 #include "app/run_main.h"
 
+#include "app/deployment_command_line.h"
+#include "app/description_resource.h"
 #include "app/install_target.h"
 #include "app/run_options.h"
 #include "common/bounded_text.h"
@@ -7,6 +9,7 @@
 #include "payload/package_archive.h"
 #include "payload/temp_files.h"
 #include "platform/platform.h"
+#include "system/product_registration.h"
 #include "system/registration.h"
 
 namespace {
@@ -52,15 +55,29 @@ ExitCode preparePayload(char* secondTempFile, char* tempDirectory) {
     return kExitSuccess;
 }
 
-ExitCode installFrom(const char* archive, const RunOptions& options) {
+// `product` is null for a setup without a description.
+ExitCode installFrom(const char* archive, const RunOptions& options,
+                     const ProductDescription* product, bool machineWide) {
     char unusedLaunchPath[kPathBufferSize];
     const ExitCode result =
         unpackPackage(archive, options.targetDirectory, UnpackMode::kInstall, unusedLaunchPath);
     if (result != kExitSuccess) {
         return result;
     }
-    return registerApplication(options.targetDirectory,
-                               {options.desktopShortcut, options.startMenuShortcuts});
+    const ShortcutRequest shortcuts = {options.desktopShortcut, options.startMenuShortcuts};
+    if (product != nullptr) {
+        return registerProduct(options.targetDirectory, shortcuts, *product, machineWide);
+    }
+    return registerApplication(options.targetDirectory, shortcuts);
+}
+
+// Deployment tools take 0 for success; a described setup may ask for 1.
+ExitCode outcome(ExitCode result, const ProductDescription* product) {
+    if (product == nullptr || result != kExitSuccess ||
+        (product->flags & kDescriptionSuccessCodeOne) != 0) {
+        return result;
+    }
+    return kExitDescribedSuccess;
 }
 
 ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, RunOptions* options,
@@ -92,8 +109,19 @@ ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, Ru
 } // namespace
 
 ExitCode runMain(const char* tail, uint32_t entryErrorMode) {
+    // Read before anything is written: a broken description writes nothing.
+    ProductDescription description;
+    const DescriptionStatus status = loadProductDescription(&description);
+    if (status == DescriptionStatus::kMalformed) {
+        return kExitArchiveCorrupt;
+    }
+    const ProductDescription* product =
+        status == DescriptionStatus::kPresent ? &description : nullptr;
     bool targetTooLong = false;
-    RunOptions options = parseRunOptions(tail, &targetTooLong);
+    bool machineWide = false;
+    RunOptions options = product != nullptr ? parseDescribedRunOptions(tail, product->product,
+                                                                       &machineWide, &targetTooLong)
+                                            : parseRunOptions(tail, &targetTooLong);
     if (options.installMode && !prepareInstallTarget(options.targetDirectory, targetTooLong)) {
         return kExitTargetDirectory;
     }
@@ -104,7 +132,7 @@ ExitCode runMain(const char* tail, uint32_t entryErrorMode) {
         return prepared;
     }
     if (options.installMode) {
-        return installFrom(archive, options);
+        return outcome(installFrom(archive, options, product, machineWide), product);
     }
-    return extractAndLaunchFrom(archive, tempDirectory, &options, entryErrorMode);
+    return outcome(extractAndLaunchFrom(archive, tempDirectory, &options, entryErrorMode), product);
 }

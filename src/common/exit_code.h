@@ -3,6 +3,8 @@
 
 enum ExitCode : int {
     kExitSuccess = 1,
+    // Success of a described setup, unless its description asks for 1.
+    kExitDescribedSuccess = 0,
     kExitTargetDirectory = 3, // install mode: target missing and cannot be created
     kExitTempDirectory = 4,   // the temporary directory cannot be obtained
     kExitTempFileName = 5,    // a temporary name cannot be obtained

@@ -63,6 +63,10 @@ constexpr uint32_t kFileAttributeReparsePoint = 0x400;
 
 constexpr int kCsidlPrograms = 0x0002;
 constexpr int kCsidlDesktopDirectory = 0x0010;
+constexpr int kCsidlCommonPrograms = 0x0017;
+constexpr int kCsidlCommonDesktopDirectory = 0x0019;
+constexpr int kCsidlLocalAppData = 0x001c;
+constexpr int kCsidlProgramFiles = 0x0026;
 
 constexpr int32_t kShcneAssocChanged = 0x08000000;
 constexpr uint32_t kShcnfFlush = 0x1000;

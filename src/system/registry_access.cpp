@@ -146,6 +146,18 @@ bool writeRegistryValue(const RegistryValueRef& ref, const char* text) {
     return status == 0;
 }
 
+bool writeRegistryDword(const RegistryValueRef& ref, uint32_t value) {
+    platform::RegistryKey key = nullptr;
+    if (!openKey(ref, platform::kKeySetValue, &key)) {
+        return false;
+    }
+    unsigned char bytes[4];
+    writeLe32(bytes, value);
+    const long status = platform::regSetValue(key, ref.valueName, platform::kRegDword, bytes, 4);
+    closeKey(ref, key);
+    return status == 0;
+}
+
 bool writeMachineThenUser(const char* subKey, const char* valueName, const char* text) {
     const RegistryValueRef machine = {platform::kHkeyLocalMachine, subKey, valueName};
     if (writeRegistryValue(machine, text)) {

@@ -20,6 +20,9 @@ bool readRegistryValue(const RegistryValueRef& ref, const char* fallback, char* 
 // the value was accepted.
 bool writeRegistryValue(const RegistryValueRef& ref, const char* text);
 
+// Stores `value` as REG_DWORD, as writeRegistryValue stores a text.
+bool writeRegistryDword(const RegistryValueRef& ref, uint32_t value);
+
 // Machine-wide first, the user's root when the machine-wide write fails.
 // True when either write succeeded.
 bool writeMachineThenUser(const char* subKey, const char* valueName, const char* text);

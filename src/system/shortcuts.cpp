@@ -31,12 +31,10 @@ bool saveLink(platform::ShellLink link, const char* linkPath) {
 
 } // namespace
 
-bool createShortcut(const char* baseName, const char* folder, const char* linkName,
-                    const char* directory) {
+bool createLink(const char* folder, const char* linkName, const char* targetPath,
+                const char* description) {
     char linkPath[kPathBufferSize];
-    char targetPath[kPathBufferSize];
-    if (!composeFilePath(folder, linkName, ".lnk", linkPath) ||
-        !composeFilePath(directory, baseName, ".exe", targetPath)) {
+    if (!composeFilePath(folder, linkName, ".lnk", linkPath)) {
         return false;
     }
     platform::comInitialize();
@@ -48,11 +46,18 @@ bool createShortcut(const char* baseName, const char* folder, const char* linkNa
     // nicety whose failure loses nothing.
     bool saved = false;
     if (platform::shellLinkSetPath(link, targetPath) >= 0) {
-        platform::shellLinkSetDescription(link, kProductName);
+        platform::shellLinkSetDescription(link, description);
         saved = saveLink(link, linkPath);
     }
     platform::shellLinkRelease(link);
     return saved;
+}
+
+bool createShortcut(const char* baseName, const char* folder, const char* linkName,
+                    const char* directory) {
+    char targetPath[kPathBufferSize];
+    return composeFilePath(directory, baseName, ".exe", targetPath) &&
+           createLink(folder, linkName, targetPath, kProductName);
 }
 
 bool createStartMenuShortcuts(const char* directory) {

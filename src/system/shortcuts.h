@@ -9,6 +9,11 @@
 bool createShortcut(const char* baseName, const char* folder, const char* linkName,
                     const char* directory);
 
+// Writes "<folder>\<linkName>.lnk" pointing at `targetPath`, with
+// `description`; false as createShortcut.
+bool createLink(const char* folder, const char* linkName, const char* targetPath,
+                const char* description);
+
 // Makes the start-menu folder "<programs>\Vemlo Reader" with the program's
 // and the uninstaller's shortcuts. False on the first step that fails.
 bool createStartMenuShortcuts(const char* directory);

@@ -25,6 +25,8 @@ struct State {
     std::vector<std::string> calls;
     std::vector<unsigned char> resource;
     bool hasResource = false;
+    std::vector<unsigned char> description;
+    bool hasDescription = false;
     bool denyMachine = false;
     bool denyUser = false;
     bool startProcesses = false;
@@ -70,6 +72,13 @@ void noteAllocation(size_t size) {
 namespace route {
 
 platform::ResourceBytes loadResource(const char* type, uint16_t id) {
+    if (std::string(type) == "PRODUCT" && id == 106) {
+        const State& s = state();
+        return s.hasDescription
+                   ? platform::ResourceBytes{s.description.data(),
+                                             static_cast<uint32_t>(s.description.size())}
+                   : platform::ResourceBytes{nullptr, 0};
+    }
     if (!state().hasResource) {
         return posix::loadResource(type, id);
     }
@@ -230,6 +239,11 @@ void denyRegistryWrites(bool machine, bool user) {
 void setResource(std::vector<unsigned char> bytes) {
     state().resource = std::move(bytes);
     state().hasResource = true;
+}
+
+void setDescription(std::vector<unsigned char> bytes) {
+    state().description = std::move(bytes);
+    state().hasDescription = true;
 }
 
 void allowProcessStart(bool allow) {

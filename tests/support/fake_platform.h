@@ -41,6 +41,10 @@ void denyRegistryWrites(bool machine, bool user);
 // The bytes that loadResource("PACKAGE", 105) returns.
 void setResource(std::vector<unsigned char> bytes);
 
+// The bytes that loadResource("PRODUCT", 106) returns: a product
+// description (none until this is called).
+void setDescription(std::vector<unsigned char> bytes);
+
 // Runs `hook` before the nth call (from now) of `operation`, to look at the
 // state of things at that moment.
 void onCall(const std::string& operation, int nth, std::function<void()> hook);

@@ -27,7 +27,7 @@ constexpr unsigned long kHighEntropyVa = 0x0020;
 constexpr unsigned long kDynamicBase = 0x0040;
 constexpr unsigned long kNxCompat = 0x0100;
 // The stub without its payload must stay below this.
-constexpr std::uintmax_t kStubSizeLimit = 48 * 1024;
+constexpr std::uintmax_t kStubSizeLimit = 64 * 1024;
 
 class StubImage : public testing::Test {
   protected:
@@ -113,7 +113,7 @@ TEST_F(StubImage, ImportsOnlySystemDlls) {
     EXPECT_EQ(imports.count("kernel32.dll"), 1u) << "kernel32.dll is not imported";
 }
 
-TEST_F(StubImage, StubWithoutPayloadIsUnder48KiB) {
+TEST_F(StubImage, StubWithoutPayloadIsUnder64KiB) {
     // objdump lists the resource tree: the "PACKAGE" type, its name table
     // with entry 105 (0x69), its one language and the leaf with the
     // payload's size.

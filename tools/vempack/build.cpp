@@ -4,10 +4,13 @@
 
 #include "error.h"
 #include "file_io.h"
+#include "format/product_description.h"
 #include "pe_image.h"
 #include "pe_resources.h"
 #include "pe_rewrite.h"
+#include "product.h"
 #include "setup_resources.h"
+#include "uninstaller.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -55,7 +58,15 @@ std::string defaultStub(unsigned arch) {
 // The payload to embed, checked the way list would check it, so a broken
 // payload never reaches a setup. The file is read once: the bytes checked
 // are the bytes embedded.
-Bytes payloadToEmbed(const CommandLine& line) {
+Bytes payloadToEmbed(const CommandLine& line, const std::string& stubPath, Bytes* description) {
+    if (line.product.described()) {
+        Package package = buildPackage(line);
+        const CodePage codePage = line.codePage == 0 ? CodePage() : CodePage(line.codePage);
+        addUninstaller(line.product, uninstallerBeside(stubPath), package, codePage);
+        *description = descriptionResource(line.product, package, codePage);
+        addUninstallList(line.product, *description, package);
+        return compressAlone(writeArchive(package), line.lzma);
+    }
     if (line.payloadPath.empty()) {
         return createPayload(line);
     }
@@ -117,10 +128,13 @@ Bytes payloadBytes(const Bytes& file) {
     return found->data;
 }
 
-int runBuild(const CommandLine& line) {
+int runBuild(const CommandLine& given) {
+    CommandLine line = given;
+    applyProductDefaults(line.product, line.versionInfo);
     const std::string stubPath = line.stubPath.empty() ? defaultStub(line.arch) : line.stubPath;
     const Bytes stub = readFile(stubPath);
-    const Bytes payload = payloadToEmbed(line);
+    Bytes description;
+    const Bytes payload = payloadToEmbed(line, stubPath, &description);
     // Errors about the stub name it; the other inputs' errors name
     // themselves.
     const auto aboutStub = [&](auto step) {
@@ -142,6 +156,10 @@ int runBuild(const CommandLine& line) {
         }
     }
     resources.push_back({payloadType(), resourceId(kPayloadId), language, 0, payload});
+    if (!description.empty()) {
+        resources.push_back({resourceName(kDescriptionResourceType),
+                             resourceId(kDescriptionResourceId), language, 0, description});
+    }
     addSetupResources(line, resources);
     RewriteOptions options;
     options.stripSignature = line.stripSignature;

@@ -14,6 +14,10 @@ int runCompress(const CommandLine& line);
 int runList(const CommandLine& line);
 int runExtract(const CommandLine& line);
 int runBuild(const CommandLine& line);
+int runWinget(const CommandLine& line);
+
+// The files packed as the command line says, designation included.
+Package buildPackage(const CommandLine& line);
 
 // The compressed payload that create writes: the files packed and
 // compressed as the command line says.

@@ -15,11 +15,27 @@ Commands:
   list      show the entries of a payload
   extract   unpack a payload into a directory
   build     write a setup executable: the stub with the files as its payload
+  winget    print the installer part of a winget manifest for a built setup
 
 Run 'vempack COMMAND --help' for the options of a command.
 Exit status: 0 success, 1 an I/O error, a corrupt payload or a file that is
 none, 2 a bad command line or a refused input (entry name, size, version).
 )";
+
+constexpr char kProductOptions[] =
+    "A described setup registers your product instead of the built-in names\n"
+    "and accepts /install, /dir=PATH, /allusers and /currentuser; it installs\n"
+    "every entry (no designation unless --launch) and exits 0 on success:\n"
+    "  --product NAME     display name, start-menu folder and link names\n"
+    "  --product-id ID    the uninstall entry's key (default NAME): letters,\n"
+    "                     digits, '.', '-', '_' and blanks\n"
+    "  --publisher NAME   Publisher, and the key Software\\NAME\\PRODUCT\n"
+    "  --product-version V  DisplayVersion, 1 to 4 numbers (default the\n"
+    "                     FileVersion of --version-info)\n"
+    "  --program ENTRY    the installed program: icon and shortcuts' target\n"
+    "  --document-type .EXT=PROGID  the type's icon is the program's\n"
+    "  --success-code 0|1 the exit code of success (default 0)\n"
+    "  --no-uninstaller   add no Uninstall.exe (the files bring their own)\n";
 
 constexpr char kPackingOptions[] =
     R"(  -o, --output FILE  write to FILE (replaced only when the command succeeds)
@@ -106,7 +122,7 @@ std::string helpText(Command command) {
                    "                     resource. FileVersion and ProductVersion are one to\n"
                    "                     four numbers from 0 to 65535: 2.3.4.5\n"
                    "  --icon FILE.ico    the setup's icon (replaces the stub's icons)\n") +
-               kPackingOptions + "\n" + kCompressionOptions;
+               kProductOptions + kPackingOptions + "\n" + kCompressionOptions;
     case Command::kList:
         return "Usage: vempack list [--codepage N] PAYLOAD.lzma|SETUP.exe\n"
                "Decodes the payload, checks its archive and shows each entry's index,\n"
@@ -121,6 +137,12 @@ std::string helpText(Command command) {
                "is written. No level is written through a symbolic link. A name that\n"
                "is not ASCII needs --codepage N, the code page it was stored in; it is\n"
                "written as UTF-8.\n";
+    case Command::kWinget:
+        return "Usage: vempack winget [--url URL] [--codepage N] SETUP.exe\n"
+               "Prints the installer part of a winget manifest for a setup built with\n"
+               "--product: InstallerSha256, the switches (/install, /dir=\"<INSTALLPATH>\"),\n"
+               "ProductCode (the product id), AppsAndFeaturesEntries and one installer per\n"
+               "scope (/allusers, /currentuser). --url fills in InstallerUrl.\n";
     case Command::kNone:
         break;
     }

@@ -27,6 +27,8 @@ int run(const vempack::CommandLine& line) {
         return vempack::runExtract(line);
     case Command::kBuild:
         return vempack::runBuild(line);
+    case Command::kWinget:
+        return vempack::runWinget(line);
     case Command::kNone:
         break;
     }

@@ -23,7 +23,8 @@ constexpr CommandSet kPacking =
 constexpr CommandSet kCompressing =
     bit(Command::kCreate) | bit(Command::kCompress) | bit(Command::kBuild);
 constexpr CommandSet kBuilding = bit(Command::kBuild);
-constexpr CommandSet kNaming = kPacking | bit(Command::kList) | bit(Command::kExtract);
+constexpr CommandSet kNaming =
+    kPacking | bit(Command::kList) | bit(Command::kExtract) | bit(Command::kWinget);
 constexpr CommandSet kWriting = kPacking | kCompressing;
 
 struct OptionEntry {
@@ -54,6 +55,15 @@ constexpr OptionEntry kOptions[] = {
     {"--strip-signature", false, kBuilding},
     {"--version-info", true, kBuilding},
     {"--icon", true, kBuilding},
+    {"--product", true, kBuilding},
+    {"--product-id", true, kBuilding},
+    {"--publisher", true, kBuilding},
+    {"--product-version", true, kBuilding},
+    {"--program", true, kBuilding},
+    {"--document-type", true, kBuilding},
+    {"--success-code", true, kBuilding},
+    {"--no-uninstaller", false, kBuilding},
+    {"--url", true, bit(Command::kWinget)},
 };
 
 struct CommandName {
@@ -64,6 +74,7 @@ struct CommandName {
 constexpr CommandName kCommands[] = {
     {"create", Command::kCreate}, {"archive", Command::kArchive}, {"compress", Command::kCompress},
     {"list", Command::kList},     {"extract", Command::kExtract}, {"build", Command::kBuild},
+    {"winget", Command::kWinget},
 };
 
 std::uint64_t parseNumber(std::string_view text, std::string_view option, std::uint64_t max,
@@ -181,6 +192,10 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
         line.arch = value == "32" ? 32 : 64;
     } else if (name == "--icon") {
         line.iconPath = value;
+    } else if (name == "--url") {
+        line.url = value;
+    } else {
+        applyProductOption(line.product, name, value);
     }
 }
 
@@ -195,6 +210,7 @@ void checkOperands(const CommandLine& line) {
         break;
     case Command::kCompress:
     case Command::kList:
+    case Command::kWinget:
         if (count != 1) {
             throw UsageError("expected exactly one input file");
         }
@@ -292,6 +308,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                                                : "unknown command '" + line.operands.front() + "'");
     }
     checkOperands(line);
+    checkProductOptions(line.product, !line.payloadPath.empty());
     checkSettings(line.lzma);
     return line;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "lzma_codec.h"
+#include "product.h"
 
 #include <string>
 #include <utility>
@@ -9,7 +10,7 @@
 
 namespace vempack {
 
-enum class Command { kNone, kCreate, kArchive, kCompress, kList, kExtract, kBuild };
+enum class Command { kNone, kCreate, kArchive, kCompress, kList, kExtract, kBuild, kWinget };
 
 struct CommandLine {
     Command command = Command::kNone;
@@ -37,6 +38,10 @@ struct CommandLine {
     // build: version resource texts (KEY, VALUE) and an .ico file.
     std::vector<std::pair<std::string, std::string>> versionInfo;
     std::string iconPath;
+    // build: the product a described setup registers (product.h).
+    ProductOptions product;
+    // winget: where the setup will be downloaded from.
+    std::string url;
 };
 
 // Parses the arguments after the program name; throws UsageError.

@@ -68,7 +68,8 @@ void refuseClash(const NameClash& clash, const std::vector<InputFile>& inputs,
 
 void designate(Package& package, const std::vector<std::wstring>& keys, const CommandLine& line,
                const CodePage& codePage) {
-    if (line.noLaunch) {
+    // A described setup installs every entry: nothing is left out unasked.
+    if (line.noLaunch || (line.product.described() && !line.hasLaunch)) {
         package.designationFlag = 0;
         package.designatedIndex = -1;
         return;
@@ -96,6 +97,8 @@ void designate(Package& package, const std::vector<std::wstring>& keys, const Co
     }
     refuse("--launch: no entry is stored as \"" + displayText(line.launchName) + "\"");
 }
+
+} // namespace
 
 Package buildPackage(const CommandLine& line) {
     const CodePage codePage = codePageOf(line);
@@ -134,8 +137,6 @@ Package buildPackage(const CommandLine& line) {
     designate(package, keys, line, codePage);
     return package;
 }
-
-} // namespace
 
 int runArchive(const CommandLine& line) {
     writeFileReplacing(line.output, writeArchive(buildPackage(line)));

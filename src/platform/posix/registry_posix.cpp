@@ -417,6 +417,40 @@ long regSetValue(platform::RegistryKey key, const char* valueName, uint32_t type
     return saveStore(file, store);
 }
 
+// A key with subkeys is refused, as RegDeleteKeyA refuses it; its parent
+// stays, as a key without values if it has nothing else.
+long regDeleteKey(platform::RegistryKey root, const char* subKey) {
+    if (!subKey || subKey[0] == '\0') {
+        return kAccessDenied;
+    }
+    const std::string path = root->path + (root->path.empty() ? "" : "\\") + subKey;
+    const std::string file = storePath(root->root);
+    Store store;
+    long status = loadStore(file, store);
+    if (status != 0) {
+        return status;
+    }
+    if (!keyExists(store, path)) {
+        return kFileNotFound;
+    }
+    for (const Line& line : store) {
+        if (!sameName(line.path, path) && keyExists(Store{line}, path)) {
+            return kAccessDenied; // a subkey
+        }
+    }
+    if (!storeWritable(file)) {
+        return kAccessDenied;
+    }
+    store.erase(std::remove_if(store.begin(), store.end(),
+                               [&](const Line& line) { return sameName(line.path, path); }),
+                store.end());
+    const size_t separator = path.rfind('\\');
+    if (separator != std::string::npos) {
+        addKey(store, path.substr(0, separator));
+    }
+    return saveStore(file, store);
+}
+
 long regCloseKey(platform::RegistryKey key) {
     if (key && !key->predefined) {
         delete key;

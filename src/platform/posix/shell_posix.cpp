@@ -40,10 +40,24 @@ std::string folderPath(int csidl) {
         return desktop ? compose(desktop, "") : home ? compose(home, "/Desktop") : "";
     }
     const std::string base = dataHome();
-    if (csidl != platform::kCsidlPrograms || base.empty()) {
-        return "";
+    // The machine-wide folders and the install folders of described
+    // setups live beside the user's start menu.
+    const struct {
+        int csidl;
+        const char* tail;
+    } kFolders[] = {
+        {platform::kCsidlPrograms, "/vemsetup/Start Menu/Programs"},
+        {platform::kCsidlCommonPrograms, "/vemsetup/All Users/Start Menu/Programs"},
+        {platform::kCsidlCommonDesktopDirectory, "/vemsetup/All Users/Desktop"},
+        {platform::kCsidlLocalAppData, "/vemsetup/Local"},
+        {platform::kCsidlProgramFiles, "/vemsetup/Program Files"},
+    };
+    for (const auto& folder : kFolders) {
+        if (folder.csidl == csidl && !base.empty()) {
+            return compose(base, folder.tail);
+        }
     }
-    return compose(base, "/vemsetup/Start Menu/Programs");
+    return "";
 }
 
 } // namespace

@@ -28,8 +28,11 @@ bool finalPath(GetFinalPathFunction getFinalPath, const char* path, char* out, D
 // The position of the last backslash, or -1.
 int lastSeparator(const char* path) {
     int last = -1;
-    for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
-        if (*p == '\\') {
+    // A trail byte 0x5C of a double-byte character separates nothing.
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0') {
+            ++p;
+        } else if (*p == '\\') {
             last = static_cast<int>(p - path);
         }
     }
