@@ -47,13 +47,16 @@ class DescribedSetupTest : public RegistryFixture {
 
 TEST_F(DescribedSetupTest, RegistersTheProductUnderOneRootAndExitsZero) {
     struct Case {
-        const char* name;
+        const char* switches;
         bool denyMachine;
     };
-    for (const Case c : {Case{"machine-wide", false}, Case{"for the user", true}}) {
-        SCOPED_TRACE(c.name);
+    // The last: asked for every user without the rights, all of it lands
+    // with the user.
+    for (const Case c : {Case{"/D", false}, Case{"/D", true}, Case{"/allusers", true}}) {
+        SCOPED_TRACE(c.switches);
         fake::denyRegistryWrites(c.denyMachine, false);
-        EXPECT_EQ(runMain(("/D /dir=\"" + target() + "\"").c_str()), kExitDescribedSuccess);
+        EXPECT_EQ(runMain((std::string(c.switches) + " /dir=\"" + target() + "\"").c_str()),
+                  kExitDescribedSuccess);
         const platform::RegistryRoot root =
             c.denyMachine ? platform::kHkeyCurrentUser : platform::kHkeyLocalMachine;
         const platform::RegistryRoot other =

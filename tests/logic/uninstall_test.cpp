@@ -116,6 +116,10 @@ TEST_F(UninstallTest, HostileListsAreRefusedBeforeAnythingIsRemoved) {
     }
     writeBytes(list, Bytes(good.begin(), good.end() - 1));
     EXPECT_EQ(runUninstall(self().c_str()), kExitArchiveCorrupt) << "cut short";
+    Bytes trailing = good;
+    trailing.push_back(0);
+    writeBytes(list, trailing);
+    EXPECT_EQ(runUninstall(self().c_str()), kExitArchiveCorrupt) << "a byte after the last name";
     EXPECT_EQ(machine(uninstallKey().c_str(), "DisplayName"), "Acme Tool");
 
     writeBytes(list, withLastName(listName));
