@@ -4,6 +4,7 @@
 
 #include "error.h"
 #include "file_io.h"
+#include "names.h"
 #include "pe_image.h"
 #include "pe_resources.h"
 #include "pe_rewrite.h"
@@ -55,13 +56,18 @@ std::string defaultStub(unsigned arch) {
 // The payload to embed, checked the way list would check it, so a broken
 // payload never reaches a setup. The file is read once: the bytes checked
 // are the bytes embedded.
-Bytes payloadToEmbed(const CommandLine& line) {
+Bytes payloadToEmbed(const CommandLine& line, const OutputFile& output, PackSummary& summary) {
     if (line.payloadPath.empty()) {
-        return createPayload(line);
+        return createPayload(line, &output, &summary);
     }
     const Bytes file = readFile(line.payloadPath);
-    readPayload(file, line.payloadPath);
-    return payloadBytes(file);
+    const Package package = readPayload(file, line.payloadPath);
+    Bytes payload = payloadBytes(file);
+    summary = {package.entries.size(), writeArchive(package).size(), payload.size(), ""};
+    if (const auto index = designatedEntry(package)) {
+        summary.designated = displayName(package.entries[*index].name);
+    }
+    return payload;
 }
 
 // Replaces the stub's version resource and icons by those the command line
@@ -118,9 +124,11 @@ Bytes payloadBytes(const Bytes& file) {
 }
 
 int runBuild(const CommandLine& line) {
+    OutputFile output(line.output);
     const std::string stubPath = line.stubPath.empty() ? defaultStub(line.arch) : line.stubPath;
     const Bytes stub = readFile(stubPath);
-    const Bytes payload = payloadToEmbed(line);
+    PackSummary summary;
+    const Bytes payload = payloadToEmbed(line, output, summary);
     // Errors about the stub name it; the other inputs' errors name
     // themselves.
     const auto aboutStub = [&](auto step) {
@@ -145,8 +153,8 @@ int runBuild(const CommandLine& line) {
     addSetupResources(line, resources);
     RewriteOptions options;
     options.stripSignature = line.stripSignature;
-    writeFileReplacing(line.output,
-                       aboutStub([&] { return replaceResources(stub, resources, options); }));
+    output.commit(aboutStub([&] { return replaceResources(stub, resources, options); }));
+    notice(summaryLine(summary, line.output));
     return 0;
 }
 

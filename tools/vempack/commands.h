@@ -3,6 +3,8 @@
 
 #include "archive.h"
 #include "options.h"
+#include "output_file.h"
+#include "progress.h"
 
 #include <string>
 
@@ -16,8 +18,10 @@ int runExtract(const CommandLine& line);
 int runBuild(const CommandLine& line);
 
 // The compressed payload that create writes: the files packed and
-// compressed as the command line says.
-Bytes createPayload(const CommandLine& line);
+// compressed as the command line says, `output` left out of the inputs;
+// what was packed goes to `summary`.
+Bytes createPayload(const CommandLine& line, const OutputFile* output = nullptr,
+                    PackSummary* summary = nullptr);
 
 // The compressed payload in a setup executable (its "PACKAGE" 105 resource)
 // or in a .lzma file, told apart by the executable's "MZ".

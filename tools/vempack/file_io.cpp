@@ -4,6 +4,7 @@
 
 #include "archive.h"
 #include "error.h"
+#include "host_files.h"
 
 #include <cerrno>
 #include <cstring>
@@ -51,20 +52,6 @@ class FileDescriptor {
     int fd_;
 };
 
-void writeAll(int fd, const Bytes& bytes, const std::string& what) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            fail("cannot write " + what + ": " + std::strerror(errno));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-}
-
 } // namespace
 
 std::uint64_t regularFileSize(const std::string& path) {
@@ -100,35 +87,6 @@ Bytes readFile(const std::string& path) {
         fail("cannot read " + quotedPath(path) + ": its size changed while it was read");
     }
     return bytes;
-}
-
-void writeFileReplacing(const std::string& path, const Bytes& bytes) {
-    const std::string partial = path + ".part";
-    {
-        // 0666: the umask decides, as for any file a tool writes.
-        FileDescriptor out(
-            ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (out.get() < 0) {
-            fail("cannot create " + quotedPath(partial) + ": " + std::strerror(errno));
-        }
-        try {
-            writeAll(out.get(), bytes, quotedPath(partial));
-            if (!out.close()) {
-                fail("cannot write " + quotedPath(partial) + ": " + std::strerror(errno));
-            }
-        } catch (const ToolError&) {
-            std::error_code ignored;
-            fs::remove(partial, ignored);
-            throw;
-        }
-    }
-    std::error_code error;
-    fs::rename(partial, path, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(partial, ignored);
-        fail("cannot write " + quotedPath(path) + ": " + error.message());
-    }
 }
 
 void writeFileBelow(const std::string& directory, const std::vector<std::string>& levels,
@@ -192,7 +150,7 @@ void writeFileBelow(const std::string& directory, const std::vector<std::string>
     if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         fail("refusing to write " + quotedPath(target) + ", which is not a regular file");
     }
-    writeAll(file.get(), bytes, quotedPath(target));
+    writeWhole(file.get(), bytes, quotedPath(target));
     if (!file.close()) {
         fail("cannot write " + quotedPath(target) + ": " + std::strerror(errno));
     }

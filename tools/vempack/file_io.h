@@ -16,9 +16,9 @@ std::uint64_t regularFileSize(const std::string& path);
 // reading it.
 Bytes readFile(const std::string& path);
 
-// Writes `bytes` to a temporary file beside `path` and renames it over
-// `path`, so a failed run never leaves a half-written output that a build
-// would take for up to date.
+// Writes `bytes` to `path` through an OutputFile (output_file.h), so a
+// failed run never leaves a half-written output that a build would take
+// for up to date.
 void writeFileReplacing(const std::string& path, const Bytes& bytes);
 
 // Creates or replaces the file at `levels` below `directory`, making the

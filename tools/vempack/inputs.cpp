@@ -35,9 +35,17 @@ std::string hostLevel(const std::string& path, const std::string& name) {
 
 class Collector {
   public:
-    Collector(std::vector<InputFile>& out) : out_(out) {}
+    Collector(std::vector<InputFile>& out, const OutputPaths& leaveOut)
+        : out_(out), leaveOut_(leaveOut) {}
 
     void addFile(std::vector<std::string> levels, const std::string& path) {
+        if (isSameFile(path, leaveOut_.temporary)) {
+            return;
+        }
+        if (isSameFile(path, leaveOut_.output)) {
+            notice("leaving out " + quotedPath(path) + ": it is the output file");
+            return;
+        }
         out_.push_back({std::move(levels), path});
     }
 
@@ -106,7 +114,13 @@ class Collector {
         return 1;
     }
 
+    static bool isSameFile(const std::string& path, const std::string& other) {
+        std::error_code error;
+        return !other.empty() && fs::equivalent(path, other, error) && !error;
+    }
+
     std::vector<InputFile>& out_;
+    const OutputPaths& leaveOut_;
 };
 
 // The levels a directory operand's contents go under.
@@ -144,9 +158,10 @@ InputArgument parseInputArgument(const std::string& argument) {
     return {std::string(), false, argument};
 }
 
-std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, bool rawNames) {
+std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, bool rawNames,
+                                     const OutputPaths& leaveOut) {
     std::vector<InputFile> inputs;
-    Collector collector(inputs);
+    Collector collector(inputs, leaveOut);
     for (const std::string& operand : operands) {
         const InputArgument argument = parseInputArgument(operand);
         std::error_code error;
