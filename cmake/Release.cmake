@@ -2,6 +2,7 @@
 # release needs no cross compiler and carries nothing of the machine it was
 # built on:
 #   bin/vempack                        stripped, with or without --strip
+#   bin/vempack.exe                    the packer for Windows, where build/win64 has one
 #   share/vemsetup/vemsetup.exe        the 32-bit stub (build/win32 of this tree)
 #   share/vemsetup/vemsetup64.exe      the 64-bit stub, where build/win64 has one
 #   share/doc/vemsetup/README.md       with docs/*.md beside it in docs/, so
@@ -13,6 +14,8 @@
 # `vempack build` finds share/vemsetup/ from its own bin/. The stubs are
 # optional here: scripts/release.sh builds them first.
 install(TARGETS vempack RUNTIME DESTINATION bin)
+install(FILES "${PROJECT_SOURCE_DIR}/build/win64/windows-packer/vempack.exe" DESTINATION bin
+    OPTIONAL)
 install(FILES "${PROJECT_SOURCE_DIR}/build/win32/vemsetup.exe" DESTINATION share/vemsetup OPTIONAL)
 install(FILES "${PROJECT_SOURCE_DIR}/build/win64/vemsetup.exe" DESTINATION share/vemsetup
     RENAME vemsetup64.exe OPTIONAL)
@@ -51,6 +54,9 @@ install(CODE [[
     # earlier install left in the prefix, and the same documents that
     # install(DIRECTORY) took.
     set(files bin/vempack)
+    if(EXISTS "${vemsetup_source_dir}/build/win64/windows-packer/vempack.exe")
+        list(APPEND files bin/vempack.exe)
+    endif()
     if(EXISTS "${vemsetup_source_dir}/build/win32/vemsetup.exe")
         list(APPEND files share/vemsetup/vemsetup.exe)
     endif()

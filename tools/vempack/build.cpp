@@ -4,6 +4,7 @@
 
 #include "error.h"
 #include "file_io.h"
+#include "host_files.h"
 #include "names.h"
 #include "pe_image.h"
 #include "pe_resources.h"
@@ -27,22 +28,27 @@ bool isPayload(const Resource& resource) {
 // itself lies, so that no path of the build machine is compiled in: a
 // release's PREFIX/bin/vempack takes PREFIX/share/vemsetup/vemsetup.exe (or
 // vemsetup64.exe), a native build's build/native/tools/vempack takes
-// build/win32/vemsetup.exe (or build/win64/).
+// build/win32/vemsetup.exe (or build/win64/); vempack.exe on Windows first
+// takes the stub in its own folder.
 std::string defaultStub(unsigned arch) {
     const bool wide = arch == 64;
     std::vector<std::string> candidates;
     std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const fs::path bin = self.parent_path();
+    const std::string self = executablePath();
+    if (!self.empty()) {
+        const fs::path bin = hostPath(self).parent_path();
         const fs::path release = bin.parent_path() / "share" / "vemsetup";
         const fs::path buildTree = bin.parent_path().parent_path() / (wide ? "win64" : "win32");
-        candidates.push_back((release / (wide ? "vemsetup64.exe" : "vemsetup.exe")).string());
-        candidates.push_back((buildTree / "vemsetup.exe").string());
+        const std::string stubName = wide ? "vemsetup64.exe" : "vemsetup.exe";
+        if (stubBesideExecutable()) {
+            candidates.push_back(hostText(bin / stubName));
+        }
+        candidates.push_back(hostText(release / stubName));
+        candidates.push_back(hostText(buildTree / "vemsetup.exe"));
     }
     std::string tried;
     for (const std::string& candidate : candidates) {
-        if (fs::is_regular_file(candidate, error)) {
+        if (fs::is_regular_file(hostPath(candidate), error)) {
             return candidate;
         }
         tried += (tried.empty() ? "" : ", ") + candidate;

@@ -25,6 +25,10 @@ void writeFileReplacing(const std::string& path, const Bytes& bytes);
 // folders on the way. Each level is made and opened relative to its parent
 // and never through a symbolic link, so nothing is written outside
 // `directory`. Files get the mode the umask leaves of 0666, folders of 0777.
+// `directory`/`levels`, after a last guard that no level could leave
+// `directory` (the caller has judged the names already).
+std::string pathBelow(const std::string& directory, const std::vector<std::string>& levels);
+
 void writeFileBelow(const std::string& directory, const std::vector<std::string>& levels,
                     const Bytes& bytes);
 

@@ -6,9 +6,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 
 namespace vempack {
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
 
 int createExclusive(const std::string& path) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -38,6 +43,16 @@ unsigned long currentProcessId() {
 
 bool stderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+std::string executablePath() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.string();
+}
+
+bool stubBesideExecutable() {
+    return false;
 }
 
 } // namespace vempack

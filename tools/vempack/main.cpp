@@ -2,6 +2,7 @@
 // unpacks such payloads.
 #include "commands.h"
 #include "error.h"
+#include "host_files.h"
 #include "options.h"
 #include "response_file.h"
 
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
     std::streambuf* const errors = std::cerr.rdbuf();
     try {
         const vempack::CommandLine line = vempack::parseCommandLine(
-            vempack::expandResponseFiles(std::vector<std::string>(argv + 1, argv + argc)));
+            vempack::expandResponseFiles(vempack::commandLineArguments(argc, argv)));
         if (line.help) {
             std::cout << vempack::helpText(line.command);
             return 0;

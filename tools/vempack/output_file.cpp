@@ -47,10 +47,10 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
     }
     if (fd_ < 0) {
         const std::string reason = std::strerror(errno);
-        const fs::path folder = fs::path(path_).parent_path();
+        const fs::path folder = hostPath(path_).parent_path();
         temporary_.clear();
         fail("cannot write " + inQuotes(path_) + " in the folder " +
-             inQuotes(folder.empty() ? "." : folder.string()) + ": " + reason);
+             inQuotes(folder.empty() ? "." : hostText(folder)) + ": " + reason);
     }
 }
 
@@ -60,7 +60,7 @@ OutputFile::~OutputFile() {
     }
     if (!temporary_.empty()) {
         std::error_code ignored;
-        fs::remove(temporary_, ignored);
+        fs::remove(hostPath(temporary_), ignored);
     }
 }
 
@@ -72,7 +72,7 @@ void OutputFile::commit(const Bytes& bytes, const std::function<void()>& afterRe
         fail("cannot write " + inQuotes(temporary_) + ": " + std::strerror(errno));
     }
     std::error_code error;
-    fs::rename(temporary_, path_, error);
+    fs::rename(hostPath(temporary_), hostPath(path_), error);
     if (error) {
         fail("cannot write " + inQuotes(path_) + ": " + error.message());
     }

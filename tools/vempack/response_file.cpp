@@ -2,6 +2,7 @@
 #include "response_file.h"
 
 #include "error.h"
+#include "host_files.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -32,7 +33,7 @@ std::string trimmed(const std::string& text) {
 class Reader {
   public:
     Reader(const std::string& file, std::vector<std::string>& out)
-        : folder_(fs::path(file).parent_path()), out_(out) {}
+        : folder_(hostPath(file).parent_path()), out_(out) {}
 
     void line(const std::string& text) {
         if (text.empty() || text[0] == '#') {
@@ -80,10 +81,10 @@ class Reader {
 
     // Joined as text, so that a trailing '/' (a folder's contents) stays.
     std::string fromFolder(const std::string& path) const {
-        if (path.empty() || fs::path(path).is_absolute() || folder_.empty()) {
+        if (path.empty() || hostPath(path).is_absolute() || folder_.empty()) {
             return path;
         }
-        return folder_.string() + "/" + path;
+        return hostText(folder_) + "/" + path;
     }
 
     fs::path folder_;
@@ -104,7 +105,7 @@ std::vector<std::string> expandResponseFiles(const std::vector<std::string>& arg
             continue;
         }
         const std::string file = arg.substr(1);
-        std::ifstream in(file, std::ios::binary);
+        std::ifstream in(hostPath(file), std::ios::binary);
         if (!in) {
             throw UsageError("cannot read the response file '" + file + "'");
         }
