@@ -9,17 +9,17 @@ include(ExternalProject)
 set(VEMPACK_WINDOWS_LIBLZMA_PREFIX
     "${PROJECT_SOURCE_DIR}/.deps/liblzma-packer-${VEMSETUP_MINGW_TRIPLET}"
     CACHE PATH "Where the static liblzma with the encoder for vempack.exe is installed")
-if(NOT EXISTS "${VEMPACK_WINDOWS_LIBLZMA_PREFIX}/lib/liblzma.a")
-    message(STATUS "Building liblzma with the encoder for vempack.exe")
-    execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env LIBLZMA_VARIANT=packer
-                "LIBLZMA_PREFIX=${VEMPACK_WINDOWS_LIBLZMA_PREFIX}"
-                "${PROJECT_SOURCE_DIR}/scripts/build-liblzma-win32.sh" "${VEMSETUP_MINGW_TRIPLET}"
-        RESULT_VARIABLE liblzma_result)
-    if(NOT liblzma_result EQUAL 0)
-        message(FATAL_ERROR "scripts/build-liblzma-win32.sh (packer) failed (${liblzma_result})")
-    endif()
-endif()
+# Built when vempack.exe is first built, not at configure time: a build of
+# the stub alone does not wait for it.
+add_custom_command(
+    OUTPUT "${VEMPACK_WINDOWS_LIBLZMA_PREFIX}/lib/liblzma.a"
+    COMMAND ${CMAKE_COMMAND} -E env LIBLZMA_VARIANT=packer
+            "LIBLZMA_PREFIX=${VEMPACK_WINDOWS_LIBLZMA_PREFIX}"
+            "${PROJECT_SOURCE_DIR}/scripts/build-liblzma-win32.sh" "${VEMSETUP_MINGW_TRIPLET}"
+    COMMENT "Building liblzma with the encoder for vempack.exe"
+    VERBATIM)
+add_custom_target(vempack_windows_liblzma
+    DEPENDS "${VEMPACK_WINDOWS_LIBLZMA_PREFIX}/lib/liblzma.a")
 
 ExternalProject_Add(vempack_windows
     SOURCE_DIR "${PROJECT_SOURCE_DIR}/tools"
@@ -32,4 +32,5 @@ ExternalProject_Add(vempack_windows
     BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target vempack
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS "${PROJECT_BINARY_DIR}/windows-packer/vempack.exe")
+    BUILD_BYPRODUCTS "${PROJECT_BINARY_DIR}/windows-packer/vempack.exe"
+    DEPENDS vempack_windows_liblzma)

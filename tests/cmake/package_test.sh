@@ -67,7 +67,7 @@ packaged=$work/build/example-1.2.3-setup.exe
 grep -qF "$packaged" "$work/cpack.log" || fail "cpack did not report $packaged"
 
 # Both setups install under Wine, and the installed program runs.
-export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 "$wine" wineboot -i >/dev/null 2>&1
 for made in "$setup" "$packaged"; do
   target=C:\\$(basename "$made" .exe)

@@ -21,7 +21,7 @@ fi
 for needed in "$exe" "$stub" "$tools/win64/launch.exe" "$wine"; do
   [[ -e $needed ]] || { echo "skipped: $needed is missing"; exit 77; }
 done
-export WINEPREFIX=$work/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/wine WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 "$wine" wineboot -i >/dev/null 2>&1
 
 mkdir -p "$work/release/bin" "$work/release/share/vemsetup" "$work/files/app/plugins"
