@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -30,6 +31,23 @@ std::string randomTag(std::mt19937_64& random) {
         tag += kDigits[random() % (sizeof kDigits - 1)];
     }
     return tag;
+}
+
+// Whether the file at `path` holds `bytes`, read in pieces so that a large
+// setup is not held twice.
+bool holds(const std::string& path, const Bytes& bytes) {
+    std::ifstream in(hostPath(path), std::ios::binary);
+    std::vector<char> piece(1u << 20);
+    std::size_t at = 0;
+    while (in) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got > bytes.size() - at || std::memcmp(piece.data(), bytes.data() + at, got) != 0) {
+            return false;
+        }
+        at += got;
+    }
+    return in.eof() && at == bytes.size();
 }
 
 } // namespace
@@ -83,12 +101,7 @@ void OutputFile::commit(const Bytes& bytes, const std::function<void()>& afterRe
     // The rename replaced whatever was there; the file now in place is
     // ours only if nothing replaced it since, as a second run writing the
     // same output would.
-    Bytes inPlace;
-    try {
-        inPlace = readFile(path_);
-    } catch (const ToolError&) {
-    }
-    if (inPlace != bytes) {
+    if (!holds(path_, bytes)) {
         fail(inQuotes(path_) +
              " is not the file this run wrote: another process replaced it (a second "
              "build to the same output?)");
