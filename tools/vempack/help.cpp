@@ -30,6 +30,8 @@ constexpr char kPackingOptions[] =
                      FILE inside an input folder is left out of the inputs
   -q, --quiet        print errors only (on a terminal the packer shows its
                      progress, and always one summary line at the end)
+  @FILE              options and inputs from FILE, one a line, '#' comments,
+                     relative paths from FILE's folder
   --launch NAME      designate the entry stored as NAME, '/' or '\' between
                      levels (default: the first file)
   --no-launch        designate no entry
