@@ -26,14 +26,15 @@ echo "== building the $preset stub, the demo programs and vempack"
 quietly cmake --preset "$preset"
 quietly cmake --build --preset "$preset" -j "$jobs" --target vemsetup demo_setup demo_reader \
   demo_uninstall
-quietly cmake --preset native
-quietly cmake --build --preset native -j "$jobs" --target vempack
+# The packer that build made for itself; from its folder it finds the stub
+# of this build, as a release's packer finds the release's.
+vempack=build/$preset/host-tools/vempack
 programs=build/$preset/demo
 echo "== vempack build"
-build/native/tools/vempack build -o "$demo/setup.exe" "${arch[@]}" \
+"$vempack" build -o "$demo/setup.exe" "${arch[@]}" \
   "Setup.exe=$programs/demo_setup.exe" "Vemlo Reader.exe=$programs/demo_reader.exe" \
   "Uninstall.exe=$programs/demo_uninstall.exe" demo/Readme.txt demo/License.txt
-build/native/tools/vempack list "$demo/setup.exe"
+"$vempack" list "$demo/setup.exe"
 
 # The exact command line of an install goes through CreateProcessA: wine
 # would quote its arguments again.
