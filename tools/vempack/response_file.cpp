@@ -98,9 +98,11 @@ class Reader {
 std::vector<std::string> expandResponseFiles(const std::vector<std::string>& args) {
     std::vector<std::string> out;
     bool optionsEnded = false;
-    for (const std::string& arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         optionsEnded = optionsEnded || arg == "--";
-        if (optionsEnded || arg.size() < 2 || arg[0] != '@') {
+        // The command comes first and never from a file.
+        if (i == 0 || optionsEnded || arg.size() < 2 || arg[0] != '@') {
             out.push_back(arg);
             continue;
         }

@@ -6,7 +6,8 @@
 
 namespace vempack {
 
-// `args` with every "@FILE" (before a "--") replaced by the lines of FILE:
+// `args` with every "@FILE" after the command (and before a "--") replaced
+// by the lines of FILE:
 // one option or input a line, "-o setup.exe" taken as an option and its
 // value; blank lines and lines starting with '#' ignored. Paths in it (the
 // inputs, the values of -o, --stub, --payload, --icon) are relative to
