@@ -129,9 +129,11 @@ TEST_F(VempackOutput, TellsWhatItDidAndFailsAtOnceWithoutAnOutputFolder) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
 
-    result = run({"create", "-o", out, "--launch", "hostname.exe", attrib, scratch / "bin"});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_TRUE(says(result, "stored with that last level: bin\\hostname.exe")) << result.err;
+    for (const char* launch : {"hostname.exe", "sbin/HOSTNAME.exe"}) {
+        result = run({"create", "-o", out, "--launch", launch, attrib, scratch / "bin"});
+        EXPECT_EQ(result.status, 2);
+        EXPECT_TRUE(says(result, "stored with that last level: bin\\hostname.exe")) << result.err;
+    }
 
     const auto start = std::chrono::steady_clock::now();
     result = run({"create", "-q", "-o", scratch / "missing/p.lzma", attrib});
