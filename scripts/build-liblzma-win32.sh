@@ -3,6 +3,10 @@
 # target, with nothing but the LZMA1 decoder (the stub only ever decodes one
 # raw LZMA1 stream, and every other coder would be dead weight).
 #
+# With LIBLZMA_VARIANT=packer it builds the liblzma that the Windows packer
+# (vempack.exe) links instead: the LZMA1 encoder and decoder with every
+# match finder, optimised for speed, in .deps/liblzma-packer-HOST.
+#
 # Usage: scripts/build-liblzma-win32.sh HOST [--force]
 #   HOST is the target triplet: i686-w64-mingw32 (the 32-bit stub) or
 #   x86_64-w64-mingw32 (the 64-bit one). Installs into .deps/liblzma-HOST
@@ -19,7 +23,15 @@ case $host in
   i686-w64-mingw32 | x86_64-w64-mingw32) ;;
   *) echo "usage: $0 i686-w64-mingw32|x86_64-w64-mingw32 [--force]" >&2; exit 2 ;;
 esac
-prefix=${LIBLZMA_PREFIX:-$root/.deps/liblzma-$host}
+variant=${LIBLZMA_VARIANT:-stub}
+case $variant in
+  stub) name=liblzma-$host
+        coders=(--disable-encoders --enable-decoders=lzma1 --disable-match-finders --enable-small) ;;
+  packer) name=liblzma-packer-$host
+        coders=(--enable-encoders=lzma1 --enable-decoders=lzma1) ;;
+  *) echo "$0: LIBLZMA_VARIANT=$variant is neither stub nor packer" >&2; exit 2 ;;
+esac
+prefix=${LIBLZMA_PREFIX:-$root/.deps/$name}
 
 # The decoder is where the stub spends its time: -O2 (still --enable-small)
 # makes it about a tenth faster under Wine for a few KiB of stub.
@@ -53,7 +65,7 @@ fi
 [[ -x $src/configure ]] || { echo "$0: $src has no configure script" >&2; exit 1; }
 
 # Built out of tree so that a given source directory stays untouched.
-build=$root/.deps/build/liblzma-$host
+build=$root/.deps/build/$name
 rm -rf "$build"
 mkdir -p "$build"
 cd "$build"
@@ -62,10 +74,9 @@ echo "-- configuring liblzma for $host from $src" >&2
 log=$build/configure-output.log
 "$src/configure" --host="$host" --prefix="$prefix" \
   --disable-shared --enable-static \
-  --disable-encoders --enable-decoders=lzma1 \
-  --disable-match-finders --enable-checks=crc32 \
+  "${coders[@]}" --enable-checks=crc32 \
   --disable-microlzma --disable-lzip-decoder \
-  --enable-threads=no --enable-small \
+  --enable-threads=no \
   --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo \
   --disable-lzma-links --disable-scripts --disable-doc --disable-nls \
   CFLAGS="$optimisation -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables" \

@@ -10,7 +10,7 @@
 #   --deps DIR  where the Windows liblzma builds are (DIR/liblzma-TRIPLET),
 #               default .deps/ of this tree; a copy of the tree can name the
 #               original's so that it builds no liblzma of its own
-#   -> OUTDIR/vemsetup-VERSION/{bin/vempack, share/vemsetup/vemsetup.exe,
+#   -> OUTDIR/vemsetup-VERSION/{bin/vempack, bin/vempack.exe, share/vemsetup/vemsetup.exe,
 #      share/vemsetup/vemsetup64.exe, share/doc/vemsetup/..., SHA256SUMS}
 #   -> OUTDIR/vemsetup-VERSION-linux-ARCH.tar.gz
 set -euo pipefail
@@ -38,7 +38,8 @@ for preset in win32 win64; do
     liblzma=()
     if [[ -n $deps ]]; then
       triplet=$([[ $preset == win32 ]] && echo i686-w64-mingw32 || echo x86_64-w64-mingw32)
-      liblzma=("-DVEMSETUP_LIBLZMA_PREFIX=$deps/liblzma-$triplet")
+      liblzma=("-DVEMSETUP_LIBLZMA_PREFIX=$deps/liblzma-$triplet"
+               "-DVEMPACK_WINDOWS_LIBLZMA_PREFIX=$deps/liblzma-packer-$triplet")
     fi
     cmake --preset "$preset" "${liblzma[@]}" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"

@@ -5,6 +5,8 @@
 #include "error.h"
 #include "file_io.h"
 #include "format/product_description.h"
+#include "host_files.h"
+#include "names.h"
 #include "pe_image.h"
 #include "pe_resources.h"
 #include "pe_rewrite.h"
@@ -29,22 +31,27 @@ bool isPayload(const Resource& resource) {
 // itself lies, so that no path of the build machine is compiled in: a
 // release's PREFIX/bin/vempack takes PREFIX/share/vemsetup/vemsetup.exe (or
 // vemsetup64.exe), a native build's build/native/tools/vempack takes
-// build/win32/vemsetup.exe (or build/win64/).
+// build/win32/vemsetup.exe (or build/win64/); vempack.exe on Windows first
+// takes the stub in its own folder.
 std::string defaultStub(unsigned arch) {
     const bool wide = arch == 64;
     std::vector<std::string> candidates;
     std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const fs::path bin = self.parent_path();
+    const std::string self = executablePath();
+    if (!self.empty()) {
+        const fs::path bin = hostPath(self).parent_path();
         const fs::path release = bin.parent_path() / "share" / "vemsetup";
         const fs::path buildTree = bin.parent_path().parent_path() / (wide ? "win64" : "win32");
-        candidates.push_back((release / (wide ? "vemsetup64.exe" : "vemsetup.exe")).string());
-        candidates.push_back((buildTree / "vemsetup.exe").string());
+        const std::string stubName = wide ? "vemsetup64.exe" : "vemsetup.exe";
+        if (stubBesideExecutable()) {
+            candidates.push_back(hostText(bin / stubName));
+        }
+        candidates.push_back(hostText(release / stubName));
+        candidates.push_back(hostText(buildTree / "vemsetup.exe"));
     }
     std::string tried;
     for (const std::string& candidate : candidates) {
-        if (fs::is_regular_file(candidate, error)) {
+        if (fs::is_regular_file(hostPath(candidate), error)) {
             return candidate;
         }
         tried += (tried.empty() ? "" : ", ") + candidate;
@@ -58,21 +65,30 @@ std::string defaultStub(unsigned arch) {
 // The payload to embed, checked the way list would check it, so a broken
 // payload never reaches a setup. The file is read once: the bytes checked
 // are the bytes embedded.
-Bytes payloadToEmbed(const CommandLine& line, const std::string& stubPath, Bytes* description) {
+Bytes payloadToEmbed(const CommandLine& line, const std::string& stubPath, const OutputFile& output,
+                     PackSummary& summary, Bytes* description) {
     if (line.product.described()) {
-        Package package = buildPackage(line);
+        Package package = buildPackage(line, &output);
         const CodePage codePage = line.codePage == 0 ? CodePage() : CodePage(line.codePage);
         addUninstaller(line.product, uninstallerBeside(stubPath), package, codePage);
         *description = descriptionResource(line.product, package, codePage);
         addUninstallList(line.product, *description, package);
-        return compressAlone(writeArchive(package), line.lzma);
+        const Bytes archive = writeArchive(package);
+        Bytes payload = compressShowingProgress(archive, line.lzma);
+        summary = summarize(package, archive.size(), payload.size(), codePage);
+        return payload;
     }
     if (line.payloadPath.empty()) {
-        return createPayload(line);
+        return createPayload(line, &output, &summary);
     }
     const Bytes file = readFile(line.payloadPath);
-    readPayload(file, line.payloadPath);
-    return payloadBytes(file);
+    const Package package = readPayload(file, line.payloadPath);
+    Bytes payload = payloadBytes(file);
+    summary = {package.entries.size(), writeArchive(package).size(), payload.size(), ""};
+    if (const auto index = designatedEntry(package)) {
+        summary.designated = displayName(package.entries[*index].name);
+    }
+    return payload;
 }
 
 // Replaces the stub's version resource and icons by those the command line
@@ -131,10 +147,12 @@ Bytes payloadBytes(const Bytes& file) {
 int runBuild(const CommandLine& given) {
     CommandLine line = given;
     applyProductDefaults(line.product, line.versionInfo);
+    OutputFile output(line.output);
     const std::string stubPath = line.stubPath.empty() ? defaultStub(line.arch) : line.stubPath;
     const Bytes stub = readFile(stubPath);
+    PackSummary summary;
     Bytes description;
-    const Bytes payload = payloadToEmbed(line, stubPath, &description);
+    const Bytes payload = payloadToEmbed(line, stubPath, output, summary, &description);
     // Errors about the stub name it; the other inputs' errors name
     // themselves.
     const auto aboutStub = [&](auto step) {
@@ -163,8 +181,8 @@ int runBuild(const CommandLine& given) {
     addSetupResources(line, resources);
     RewriteOptions options;
     options.stripSignature = line.stripSignature;
-    writeFileReplacing(line.output,
-                       aboutStub([&] { return replaceResources(stub, resources, options); }));
+    output.commit(aboutStub([&] { return replaceResources(stub, resources, options); }));
+    notice(summaryLine(summary, line.output));
     return 0;
 }
 

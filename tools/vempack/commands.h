@@ -2,7 +2,11 @@
 #pragma once
 
 #include "archive.h"
+#include "code_page.h"
+#include "lzma_codec.h"
 #include "options.h"
+#include "output_file.h"
+#include "progress.h"
 
 #include <string>
 
@@ -16,12 +20,22 @@ int runExtract(const CommandLine& line);
 int runBuild(const CommandLine& line);
 int runWinget(const CommandLine& line);
 
-// The files packed as the command line says, designation included.
-Package buildPackage(const CommandLine& line);
+// The files packed as the command line says, designation included,
+// `output` left out of the inputs.
+Package buildPackage(const CommandLine& line, const OutputFile* output = nullptr);
+
+// What the summary line says of a package packed into `bytesOut` bytes.
+PackSummary summarize(const Package& package, std::uint64_t bytesIn, std::uint64_t bytesOut,
+                      const CodePage& codePage);
+
+// Compresses as create does, with progress on a terminal.
+Bytes compressShowingProgress(const Bytes& data, const LzmaSettings& settings);
 
 // The compressed payload that create writes: the files packed and
-// compressed as the command line says.
-Bytes createPayload(const CommandLine& line);
+// compressed as the command line says, `output` left out of the inputs;
+// what was packed goes to `summary`.
+Bytes createPayload(const CommandLine& line, const OutputFile* output = nullptr,
+                    PackSummary* summary = nullptr);
 
 // The compressed payload in a setup executable (its "PACKAGE" 105 resource)
 // or in a .lzma file, told apart by the executable's "MZ".

@@ -18,6 +18,9 @@ Commands:
   winget    print the installer part of a winget manifest for a built setup
 
 Run 'vempack COMMAND --help' for the options of a command.
+'@FILE' reads options and inputs from FILE, one a line, an option with its
+value ('-o setup.exe'); '#' starts a comment line. Relative paths in it are
+taken from FILE's folder.
 Exit status: 0 success, 1 an I/O error, a corrupt payload or a file that is
 none, 2 a bad command line or a refused input (entry name, size, version).
 )";
@@ -38,7 +41,13 @@ constexpr char kProductOptions[] =
     "  --no-uninstaller   add no Uninstall.exe (the files bring their own)\n";
 
 constexpr char kPackingOptions[] =
-    R"(  -o, --output FILE  write to FILE (replaced only when the command succeeds)
+    R"(  -o, --output FILE  write to FILE (replaced only when the command succeeds);
+                     its folder is checked before any work, and an existing
+                     FILE inside an input folder is left out of the inputs
+  -q, --quiet        print errors only (on a terminal the packer shows its
+                     progress, and always one summary line at the end)
+  @FILE              options and inputs from FILE, one a line, '#' comments,
+                     relative paths from FILE's folder
   --launch NAME      designate the entry stored as NAME, '/' or '\' between
                      levels (default: the first file)
   --no-launch        designate no entry

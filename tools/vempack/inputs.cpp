@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "error.h"
+#include "host_files.h"
 #include "names.h"
 
 #include <algorithm>
@@ -35,9 +36,17 @@ std::string hostLevel(const std::string& path, const std::string& name) {
 
 class Collector {
   public:
-    Collector(std::vector<InputFile>& out) : out_(out) {}
+    Collector(std::vector<InputFile>& out, const OutputPaths& leaveOut)
+        : out_(out), leaveOut_(leaveOut) {}
 
     void addFile(std::vector<std::string> levels, const std::string& path) {
+        if (isSameFile(path, leaveOut_.temporary)) {
+            return;
+        }
+        if (isSameFile(path, leaveOut_.output)) {
+            notice("leaving out " + quotedPath(path) + ": it is the output file");
+            return;
+        }
         out_.push_back({std::move(levels), path});
     }
 
@@ -45,9 +54,9 @@ class Collector {
     std::size_t addDirectory(const std::string& directory, std::vector<std::string>& levels) {
         std::vector<std::string> names;
         std::error_code error;
-        for (fs::directory_iterator it(directory, error), end; !error && it != end;
+        for (fs::directory_iterator it(hostPath(directory), error), end; !error && it != end;
              it.increment(error)) {
-            names.push_back(it->path().filename().string());
+            names.push_back(hostText(it->path().filename()));
         }
         if (error) {
             fail("cannot read the directory " + quotedPath(directory) + ": " + error.message());
@@ -56,7 +65,7 @@ class Collector {
         std::sort(names.begin(), names.end());
         std::size_t files = 0;
         for (const std::string& name : names) {
-            const std::string path = (fs::path(directory) / name).string();
+            const std::string path = hostText(hostPath(directory) / hostPath(name));
             levels.push_back(hostLevel(path, name));
             files += addBelow(path, levels);
             levels.pop_back();
@@ -70,12 +79,12 @@ class Collector {
   private:
     std::size_t addBelow(const std::string& path, std::vector<std::string>& levels) {
         std::error_code error;
-        const fs::file_status own = fs::symlink_status(path, error);
+        const fs::file_status own = fs::symlink_status(hostPath(path), error);
         if (error) {
             fail("cannot read " + quotedPath(path) + ": " + error.message());
         }
         if (fs::is_symlink(own)) {
-            const fs::file_status target = fs::status(path, error);
+            const fs::file_status target = fs::status(hostPath(path), error);
             if (error || !fs::exists(target)) {
                 refuse("cannot store " + quotedPath(path) + ": it is a symbolic link to nothing");
             }
@@ -106,7 +115,13 @@ class Collector {
         return 1;
     }
 
+    static bool isSameFile(const std::string& path, const std::string& other) {
+        std::error_code error;
+        return !other.empty() && fs::equivalent(hostPath(path), hostPath(other), error) && !error;
+    }
+
     std::vector<InputFile>& out_;
+    const OutputPaths& leaveOut_;
 };
 
 // The levels a directory operand's contents go under.
@@ -125,7 +140,7 @@ std::vector<std::string> directoryLevels(const InputArgument& argument, bool raw
     if (!argument.path.empty() && argument.path.back() == '/') {
         return {};
     }
-    const std::string base = fs::path(argument.path).filename().string();
+    const std::string base = hostText(hostPath(argument.path).filename());
     if (base == "." || base == "..") {
         refuse("cannot store the directory " + quotedPath(argument.path) + " under the name \"" +
                base + "\"; give " + quotedPath(argument.path + "/") +
@@ -144,14 +159,15 @@ InputArgument parseInputArgument(const std::string& argument) {
     return {std::string(), false, argument};
 }
 
-std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, bool rawNames) {
+std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, bool rawNames,
+                                     const OutputPaths& leaveOut) {
     std::vector<InputFile> inputs;
-    Collector collector(inputs);
+    Collector collector(inputs, leaveOut);
     for (const std::string& operand : operands) {
         const InputArgument argument = parseInputArgument(operand);
         std::error_code error;
         // An operand is followed wherever it links to: the user named it.
-        const fs::file_status status = fs::status(argument.path, error);
+        const fs::file_status status = fs::status(hostPath(argument.path), error);
         if (error) {
             fail("cannot read " + quotedPath(argument.path) + ": " + error.message());
         }
@@ -171,7 +187,7 @@ std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, b
                                            : givenNameLevels(argument.name),
                                   argument.path);
             } else {
-                const std::string base = fs::path(argument.path).filename().string();
+                const std::string base = hostText(hostPath(argument.path).filename());
                 collector.addFile({hostLevel(argument.path, base)}, argument.path);
             }
         } else {

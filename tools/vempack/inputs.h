@@ -28,6 +28,15 @@ struct InputFile {
     std::string path;
 };
 
+// The files a run writes, which it must not read as its inputs.
+struct OutputPaths {
+    // Left out with a notice: a setup built into an input folder would
+    // otherwise be packed into the next build.
+    std::string output;
+    // Left out silently: this run's own temporary file.
+    std::string temporary;
+};
+
 // Expands the operands in command-line order:
 //   FILE       stored under its base name
 //   NAME=FILE  stored under NAME ('/' or '\' between levels)
@@ -39,6 +48,7 @@ struct InputFile {
 // directories are skipped with a notice, and so is a directory without any
 // file below it; other special files are refused. A host name holding a
 // backslash is refused: Windows would read it as two levels.
-std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, bool rawNames);
+std::vector<InputFile> collectInputs(const std::vector<std::string>& operands, bool rawNames,
+                                     const OutputPaths& leaveOut = {});
 
 } // namespace vempack

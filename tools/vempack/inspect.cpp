@@ -4,6 +4,7 @@
 #include "code_page.h"
 #include "error.h"
 #include "file_io.h"
+#include "host_files.h"
 #include "lzma_codec.h"
 #include "names.h"
 #include "pe_image.h"
@@ -137,7 +138,7 @@ int runExtract(const CommandLine& line) {
     }
 
     std::error_code error;
-    std::filesystem::create_directories(directory, error);
+    std::filesystem::create_directories(hostPath(directory), error);
     if (error) {
         fail("cannot create the directory '" + directory + "': " + error.message());
     }

@@ -13,6 +13,8 @@ namespace {
 // The largest dictionary liblzma's LZMA1 encoder accepts.
 constexpr std::uint32_t kMaxDictionarySize = (1u << 30) + (1u << 29);
 constexpr std::size_t kOutputChunk = 1u << 20;
+// Input read between two progress reports.
+constexpr std::size_t kProgressPiece = 256u << 10;
 
 // Owns an lzma_stream so every path releases the coder.
 struct Coder {
@@ -29,15 +31,24 @@ struct DrainResult {
     bool overLimit;
 };
 
-// Runs the coder over all of `in` with LZMA_FINISH, appending its output to
-// `out` in growing steps rather than trusting any size that the input states.
+// Runs the coder over all of `in`, appending its output to `out` in growing
+// steps rather than trusting any size that the input states. With
+// `progress` the input goes in pieces, so that it can be told how far the
+// coder has read.
 DrainResult drain(Coder& coder, const std::uint8_t* in, std::size_t inSize, Bytes& out,
-                  std::uint64_t limit) {
+                  std::uint64_t limit, const ProgressCallback& progress = {}) {
     lzma_stream& stream = coder.stream;
+    const std::size_t piece = progress ? kProgressPiece : inSize;
     stream.next_in = in;
-    stream.avail_in = inSize;
+    stream.avail_in = 0;
+    std::size_t fed = 0;
     std::size_t produced = out.size();
     for (;;) {
+        if (stream.avail_in == 0 && fed < inSize) {
+            stream.next_in = in + fed;
+            stream.avail_in = std::min(piece, inSize - fed);
+            fed += stream.avail_in;
+        }
         if (produced == out.size()) {
             if (out.size() >= limit) {
                 return {LZMA_OK, true};
@@ -47,8 +58,11 @@ DrainResult drain(Coder& coder, const std::uint8_t* in, std::size_t inSize, Byte
         }
         stream.next_out = out.data() + produced;
         stream.avail_out = out.size() - produced;
-        const lzma_ret ret = lzma_code(&stream, LZMA_FINISH);
+        const lzma_ret ret = lzma_code(&stream, fed == inSize ? LZMA_FINISH : LZMA_RUN);
         produced = out.size() - stream.avail_out;
+        if (progress) {
+            progress(stream.total_in);
+        }
         if (ret != LZMA_OK) {
             out.resize(produced);
             return {ret, false};
@@ -97,7 +111,8 @@ void checkSettings(const LzmaSettings& settings) {
     }
 }
 
-Bytes compressAlone(const Bytes& data, const LzmaSettings& settings) {
+Bytes compressAlone(const Bytes& data, const LzmaSettings& settings,
+                    const ProgressCallback& progress) {
     checkSettings(settings);
     lzma_options_lzma options{};
     if (lzma_lzma_preset(&options,
@@ -120,7 +135,8 @@ Bytes compressAlone(const Bytes& data, const LzmaSettings& settings) {
     Bytes out;
     appendAloneHeader(out, makeAloneHeader(settings.properties, settings.dictionarySize,
                                            settings.unknownSize ? kUnknownSize : data.size()));
-    const DrainResult result = drain(coder, data.data(), data.size(), out, kMaxArchiveSize + 1);
+    const DrainResult result =
+        drain(coder, data.data(), data.size(), out, kMaxArchiveSize + 1, progress);
     if (result.overLimit || out.size() > kMaxArchiveSize) {
         refuse("the compressed payload would be larger than " + std::to_string(kMaxArchiveSize) +
                " bytes");

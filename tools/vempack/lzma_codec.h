@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace vempack {
 
@@ -26,8 +27,12 @@ struct LzmaSettings {
 // Refuses settings that liblzma or the .lzma layout cannot carry.
 void checkSettings(const LzmaSettings& settings);
 
+// Told how many bytes of the input have been read so far.
+using ProgressCallback = std::function<void(std::uint64_t)>;
+
 // Header plus raw LZMA1 data for `data`.
-Bytes compressAlone(const Bytes& data, const LzmaSettings& settings);
+Bytes compressAlone(const Bytes& data, const LzmaSettings& settings,
+                    const ProgressCallback& progress = {});
 
 struct DecodedPayload {
     LzmaAloneHeader header{};

@@ -2,7 +2,9 @@
 // unpacks such payloads.
 #include "commands.h"
 #include "error.h"
+#include "host_files.h"
 #include "options.h"
+#include "response_file.h"
 
 #include <exception>
 #include <iostream>
@@ -36,31 +38,38 @@ int run(const vempack::CommandLine& line) {
     return 0;
 }
 
-int error(const std::string& message, int status) {
-    std::cerr << "vempack: error: " << message << '\n';
+// `errors` is stderr's own buffer: errors still show when -q has silenced
+// std::cerr.
+int error(std::streambuf* errors, const std::string& message, int status) {
+    std::ostream out(errors);
+    out << "vempack: error: " << message << '\n';
     return status;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    std::streambuf* const errors = std::cerr.rdbuf();
     try {
-        const vempack::CommandLine line =
-            vempack::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        const vempack::CommandLine line = vempack::parseCommandLine(
+            vempack::expandResponseFiles(vempack::commandLineArguments(argc, argv)));
         if (line.help) {
             std::cout << vempack::helpText(line.command);
             return 0;
         }
+        if (line.quiet) {
+            std::cerr.rdbuf(nullptr);
+        }
         return run(line);
     } catch (const vempack::UsageError& e) {
-        error(e.what(), e.exitStatus());
-        std::cerr << "Try 'vempack --help' for more information.\n";
+        error(errors, e.what(), e.exitStatus());
+        std::ostream(errors) << "Try 'vempack --help' for more information.\n";
         return e.exitStatus();
     } catch (const vempack::ToolError& e) {
-        return error(e.what(), e.exitStatus());
+        return error(errors, e.what(), e.exitStatus());
     } catch (const std::bad_alloc&) {
-        return error("out of memory", vempack::kExitFailure);
+        return error(errors, "out of memory", vempack::kExitFailure);
     } catch (const std::exception& e) {
-        return error(e.what(), vempack::kExitFailure);
+        return error(errors, e.what(), vempack::kExitFailure);
     }
 }

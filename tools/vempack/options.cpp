@@ -38,6 +38,8 @@ constexpr OptionEntry kOptions[] = {
     {"-h", false, kAnyCommand},
     {"-o", true, kWriting},
     {"--output", true, kWriting},
+    {"-q", false, kWriting},
+    {"--quiet", false, kWriting},
     {"--launch", true, kPacking},
     {"--no-launch", false, kPacking},
     {"--raw-name", false, kPacking},
@@ -144,6 +146,8 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
         line.help = true;
     } else if (name == "-o" || name == "--output") {
         line.output = value;
+    } else if (name == "-q" || name == "--quiet") {
+        line.quiet = true;
     } else if (name == "--launch") {
         line.hasLaunch = true;
         line.launchName = value;

@@ -16,6 +16,8 @@ struct CommandLine {
     Command command = Command::kNone;
     bool help = false;
     std::string output;
+    // -q: errors only, no notices, warnings, progress or summary.
+    bool quiet = false;
     // Input files as FILE or NAME=PATH (create, archive), or the input and
     // directory.
     std::vector<std::string> operands;

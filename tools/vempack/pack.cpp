@@ -4,8 +4,12 @@
 #include "code_page.h"
 #include "error.h"
 #include "file_io.h"
+#include "host_files.h"
 #include "inputs.h"
+#include "name_room.h"
 #include "names.h"
+#include "output_file.h"
+#include "progress.h"
 
 namespace vempack {
 namespace {
@@ -66,6 +70,25 @@ void refuseClash(const NameClash& clash, const std::vector<InputFile>& inputs,
            " needs it as a folder (names are compared ignoring case)");
 }
 
+// The last level of a name key.
+std::wstring lastLevel(const std::wstring& key) {
+    const std::size_t slash = key.rfind(L'\\');
+    return slash == std::wstring::npos ? key : key.substr(slash + 1);
+}
+
+// "; stored with that last level: bin\hostname.exe", or nothing.
+std::string entriesEndingLike(const std::wstring& wanted, const Package& package,
+                              const std::vector<std::wstring>& keys, const CodePage& codePage) {
+    std::string found;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (lastLevel(keys[i]) == lastLevel(wanted)) {
+            found += (found.empty() ? "; stored with that last level: " : ", ") +
+                     displayStoredName(package.entries[i].name, codePage);
+        }
+    }
+    return found;
+}
+
 void designate(Package& package, const std::vector<std::wstring>& keys, const CommandLine& line,
                const CodePage& codePage) {
     // A described setup installs every entry: nothing is left out unasked.
@@ -77,6 +100,10 @@ void designate(Package& package, const std::vector<std::wstring>& keys, const Co
     package.designationFlag = 1;
     package.designatedIndex = 0;
     if (!line.hasLaunch) {
+        // Install mode leaves the designated entry out, so a silent choice
+        // would lose a file the user meant to install.
+        notice("designated: " + displayStoredName(package.entries[0].name, codePage) +
+               " (the first file; --launch NAME or --no-launch to choose)");
         return;
     }
     // Raw names are matched byte for byte, others as Windows would match
@@ -95,17 +122,20 @@ void designate(Package& package, const std::vector<std::wstring>& keys, const Co
             return;
         }
     }
-    refuse("--launch: no entry is stored as \"" + displayText(line.launchName) + "\"");
+    refuse("--launch: no entry is stored as \"" + displayText(line.launchName) + "\"" +
+           (wanted ? entriesEndingLike(*wanted, package, keys, codePage) : std::string()));
 }
 
 } // namespace
 
-Package buildPackage(const CommandLine& line) {
+Package buildPackage(const CommandLine& line, const OutputFile* output) {
     const CodePage codePage = codePageOf(line);
     if (codePage.chosen()) {
         notice("names stored in code page " + std::to_string(codePage.number()));
     }
-    const std::vector<InputFile> inputs = collectInputs(line.operands, line.rawNames);
+    const std::vector<InputFile> inputs = collectInputs(
+        line.operands, line.rawNames,
+        output ? OutputPaths{output->path(), output->temporaryPath()} : OutputPaths{});
     if (inputs.empty()) {
         refuse("no files to store: the directories given hold none");
     }
@@ -114,6 +144,9 @@ Package buildPackage(const CommandLine& line) {
     for (const InputFile& input : inputs) {
         names.push_back(line.rawNames ? joinLevels(input.levels) : storedName(input, codePage));
         keys.push_back(line.rawNames ? std::wstring() : nameKey(names.back(), codePage));
+        if (!line.rawNames) {
+            checkNameRoom(names.back(), displayStoredName(names.back(), codePage), input.path);
+        }
     }
     if (!line.rawNames) {
         if (const auto clash = findNameClash(keys)) {
@@ -138,22 +171,51 @@ Package buildPackage(const CommandLine& line) {
     return package;
 }
 
+PackSummary summarize(const Package& package, std::uint64_t bytesIn, std::uint64_t bytesOut,
+                      const CodePage& codePage) {
+    PackSummary summary{package.entries.size(), bytesIn, bytesOut, std::string()};
+    if (const auto index = designatedEntry(package)) {
+        summary.designated = displayStoredName(package.entries[*index].name, codePage);
+    }
+    return summary;
+}
+
+Bytes compressShowingProgress(const Bytes& data, const LzmaSettings& settings) {
+    ProgressMeter meter(data.size(), stderrIsTerminal());
+    return compressAlone(data, settings, [&](std::uint64_t done) { meter.update(done); });
+}
+
 int runArchive(const CommandLine& line) {
-    writeFileReplacing(line.output, writeArchive(buildPackage(line)));
+    OutputFile output(line.output);
+    const Package package = buildPackage(line, &output);
+    const Bytes archive = writeArchive(package);
+    output.commit(archive);
+    notice(summaryLine(summarize(package, archive.size(), archive.size(), codePageOf(line)),
+                       line.output));
     return 0;
 }
 
-Bytes createPayload(const CommandLine& line) {
-    return compressAlone(writeArchive(buildPackage(line)), line.lzma);
+Bytes createPayload(const CommandLine& line, const OutputFile* output, PackSummary* summary) {
+    const Package package = buildPackage(line, output);
+    const Bytes archive = writeArchive(package);
+    Bytes payload = compressShowingProgress(archive, line.lzma);
+    if (summary != nullptr) {
+        *summary = summarize(package, archive.size(), payload.size(), codePageOf(line));
+    }
+    return payload;
 }
 
 int runCreate(const CommandLine& line) {
-    writeFileReplacing(line.output, createPayload(line));
+    OutputFile output(line.output);
+    PackSummary summary;
+    output.commit(createPayload(line, &output, &summary));
+    notice(summaryLine(summary, line.output));
     return 0;
 }
 
 int runCompress(const CommandLine& line) {
-    writeFileReplacing(line.output, compressAlone(readFile(line.operands[0]), line.lzma));
+    OutputFile output(line.output);
+    output.commit(compressShowingProgress(readFile(line.operands[0]), line.lzma));
     return 0;
 }
 

@@ -1,0 +1,31 @@
+# Mutants of the packer's output file, name room, left-out outputs, launch
+# hints, response files and progress pieces (run: /work/shared/tools/mutate
+# mutants/packer_output.py from the repository's root).
+M = [
+    ("no-read-back", "tools/vempack/output_file.cpp",
+     "    if (!holds(path_, bytes)) {", "    if (false && !holds(path_, bytes)) {",
+     "another run's file reported as this run's"),
+    ("shared-part", "tools/vempack/output_file.cpp",
+     'temporary_ = path_ + "." + randomTag(random) + ".part";',   'temporary_ = path_ + ".part" + randomTag(random).substr(0, 0);',
+     "one temporary name for every run"),
+    ("room-refuse-bound", "tools/vempack/name_room.cpp",
+     "if (room < static_cast<long>(kShortestDestinationLength)) {",
+     "if (room <= static_cast<long>(kShortestDestinationLength)) {",
+     "a name that fits below a drive root refused"),
+    ("room-warn-bound", "tools/vempack/name_room.cpp",
+     "if (room < static_cast<long>(kUsualWorkDirectoryLength)) {",
+     "if (room <= static_cast<long>(kUsualWorkDirectoryLength)) {",
+     "a warning for a name that fits a usual work directory"),
+    ("output-packed", "tools/vempack/inputs.cpp",
+     "if (isSameFile(path, leaveOut_.output)) {", "if (false && isSameFile(path, leaveOut_.output)) {",
+     "the previous setup packed into the next"),
+    ("hint-whole-name", "tools/vempack/pack.cpp",
+     "if (lastLevel(keys[i]) == lastLevel(wanted)) {", "if (lastLevel(keys[i]) == wanted) {",
+     "--launch names no entry that ends like it"),
+    ("response-relative", "tools/vempack/response_file.cpp",
+     "return hostText(folder_) + \"/\" + path;", "return path;",
+     "response-file paths taken from the current folder"),
+    ("summary-ratio", "tools/vempack/progress.cpp",
+     "100.0 * summary.bytesOut / summary.bytesIn", "100.0 * summary.bytesIn / summary.bytesOut",
+     "the ratio upside down"),
+]
