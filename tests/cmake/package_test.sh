@@ -74,8 +74,13 @@ for made in "$setup" "$packaged"; do
   printf '"%s" "%s"' "$(winepath -w "$made" 2>/dev/null)" "$target" >"$work/command.txt"
   code=0
   "$wine" "$tool" "$(winepath -w "$work/command.txt" 2>/dev/null)" >/dev/null 2>&1 || code=$?
-  [[ $code == 1 ]] || { fail "$made installed with exit code $code, not 1"; continue; }
+  # Both carry the product description, and a described setup succeeds with 0.
+  [[ $code == 0 ]] || { fail "$made installed with exit code $code, not 0"; continue; }
+  wineserver -w
+  grep -qi '^"DisplayName"="example"' "$WINEPREFIX"/system.reg "$WINEPREFIX"/user.reg ||
+    fail "$made registered no product named example"
   installed=$WINEPREFIX/drive_c/$(basename "$made" .exe)
+  [[ -f $installed/Uninstall.exe ]] || fail "$made installed no uninstaller"
   output=$("$wine" "$installed/app.exe" 2>/dev/null | tr -d '\r') ||
     fail "the program installed by $made failed"
   [[ $output == "hello from greet.dll; changed" ]] ||
