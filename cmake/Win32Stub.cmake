@@ -37,16 +37,14 @@ if(NOT VEMSETUP_MINGW_TRIPLET)
 endif()
 set(VEMSETUP_LIBLZMA_PREFIX "${VEMSETUP_ROOT_DIR}/.deps/liblzma-${VEMSETUP_MINGW_TRIPLET}"
     CACHE PATH "Where the static liblzma for ${VEMSETUP_MINGW_TRIPLET} is installed")
-if(NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/lib/liblzma.a"
-   OR NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/include/lzma.h")
-    message(STATUS "Building liblzma for ${VEMSETUP_MINGW_TRIPLET} into ${VEMSETUP_LIBLZMA_PREFIX}")
-    execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env "LIBLZMA_PREFIX=${VEMSETUP_LIBLZMA_PREFIX}"
-                "${VEMSETUP_ROOT_DIR}/scripts/build-liblzma-win32.sh" "${VEMSETUP_MINGW_TRIPLET}"
-        RESULT_VARIABLE liblzma_result)
-    if(NOT liblzma_result EQUAL 0)
-        message(FATAL_ERROR "scripts/build-liblzma-win32.sh failed (${liblzma_result})")
-    endif()
+# The script returns at once when the library there was built from the same
+# source with the same options, and replaces one that was not.
+execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env "LIBLZMA_PREFIX=${VEMSETUP_LIBLZMA_PREFIX}"
+            "${VEMSETUP_ROOT_DIR}/scripts/build-liblzma-win32.sh" "${VEMSETUP_MINGW_TRIPLET}"
+    RESULT_VARIABLE liblzma_result)
+if(NOT liblzma_result EQUAL 0)
+    message(FATAL_ERROR "scripts/build-liblzma-win32.sh failed (${liblzma_result})")
 endif()
 
 # The same name FindLibLZMA gives, so that logic targets link it the same way
