@@ -135,6 +135,23 @@ Package buildPackage(const CommandLine& line) {
     return package;
 }
 
+// A dictionary size as --dict takes it: 96KiB, 8MiB.
+std::string sizeText(std::uint32_t size) {
+    if (size % (1u << 20) == 0) {
+        return std::to_string(size >> 20) + "MiB";
+    }
+    return size % 1024 == 0 ? std::to_string(size >> 10) + "KiB" : std::to_string(size);
+}
+
+// Compresses `data` and says which dictionary it took.
+Bytes compressNoting(const Bytes& data, const LzmaSettings& settings) {
+    const std::uint32_t dictionary = dictionarySizeFor(data.size(), settings.dictionarySize);
+    notice("dictionary " + sizeText(dictionary) +
+           (settings.dictionarySize != 0 ? " (--dict)"
+                                         : " for " + std::to_string(data.size()) + " bytes"));
+    return compressAlone(data, settings);
+}
+
 } // namespace
 
 int runArchive(const CommandLine& line) {
@@ -143,7 +160,7 @@ int runArchive(const CommandLine& line) {
 }
 
 Bytes createPayload(const CommandLine& line) {
-    return compressAlone(writeArchive(buildPackage(line)), line.lzma);
+    return compressNoting(writeArchive(buildPackage(line)), line.lzma);
 }
 
 int runCreate(const CommandLine& line) {
@@ -152,7 +169,7 @@ int runCreate(const CommandLine& line) {
 }
 
 int runCompress(const CommandLine& line) {
-    writeFileReplacing(line.output, compressAlone(readFile(line.operands[0]), line.lzma));
+    writeFileReplacing(line.output, compressNoting(readFile(line.operands[0]), line.lzma));
     return 0;
 }
 
