@@ -35,16 +35,22 @@ set(VEMSETUP_PLATFORM_WIN32_SOURCES
 if(NOT VEMSETUP_MINGW_TRIPLET)
     message(FATAL_ERROR "VEMSETUP_MINGW_TRIPLET is not set; configure with --preset win32 or win64")
 endif()
-set(VEMSETUP_LIBLZMA_PREFIX "${VEMSETUP_ROOT_DIR}/.deps/liblzma-${VEMSETUP_MINGW_TRIPLET}"
+set(vemsetup_liblzma_default "${VEMSETUP_ROOT_DIR}/.deps/liblzma-${VEMSETUP_MINGW_TRIPLET}")
+set(VEMSETUP_LIBLZMA_PREFIX "${vemsetup_liblzma_default}"
     CACHE PATH "Where the static liblzma for ${VEMSETUP_MINGW_TRIPLET} is installed")
 # The script returns at once when the library there was built from the same
-# source with the same options, and replaces one that was not.
-execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env "LIBLZMA_PREFIX=${VEMSETUP_LIBLZMA_PREFIX}"
-            "${VEMSETUP_ROOT_DIR}/scripts/build-liblzma-win32.sh" "${VEMSETUP_MINGW_TRIPLET}"
-    RESULT_VARIABLE liblzma_result)
-if(NOT liblzma_result EQUAL 0)
-    message(FATAL_ERROR "scripts/build-liblzma-win32.sh failed (${liblzma_result})")
+# source with the same options, and replaces one that was not. A library
+# given elsewhere is taken as it is, unless there is none yet.
+if(VEMSETUP_LIBLZMA_PREFIX STREQUAL vemsetup_liblzma_default
+   OR NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/lib/liblzma.a"
+   OR NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/include/lzma.h")
+    execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env "LIBLZMA_PREFIX=${VEMSETUP_LIBLZMA_PREFIX}"
+                "${VEMSETUP_ROOT_DIR}/scripts/build-liblzma-win32.sh" "${VEMSETUP_MINGW_TRIPLET}"
+        RESULT_VARIABLE liblzma_result)
+    if(NOT liblzma_result EQUAL 0)
+        message(FATAL_ERROR "scripts/build-liblzma-win32.sh failed (${liblzma_result})")
+    endif()
 endif()
 
 # The same name FindLibLZMA gives, so that logic targets link it the same way
