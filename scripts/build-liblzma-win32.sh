@@ -92,9 +92,10 @@ options=(--host="$host" --prefix="$prefix"
   --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo
   --disable-lzma-links --disable-scripts --disable-doc --disable-nls)
 
-# What the installed library was built from: a build from another source or
-# with other options (an older checkout's) is replaced.
-stamp_text="$src ${options[*]} CFLAGS=$cflags"
+# What the installed library was built from: a build of another release or
+# with other options (an older checkout's) is replaced. The source's name,
+# not its folder, so that a copy of the tree with the same source agrees.
+stamp_text="${src##*/} ${options[*]} CFLAGS=$cflags"
 stamp=$prefix/vemsetup-build.txt
 if ((!force)) && [[ -f $prefix/lib/liblzma.a && -f $prefix/include/lzma.h && -f $stamp ]] &&
   [[ $(cat "$stamp") == "$stamp_text" ]]; then
