@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Makes the three benchmark payloads from files this machine already has, the
+# Makes the benchmark payloads from files this machine already has, the
 # same bytes on every run (no downloads), and packs each two ways: with
-# vempack (the stub's payload) and as an NSIS installer, both LZMA with an
-# 8 MiB dictionary, lc 3, lp 0, pb 2.
+# vempack (the stub's payload, its default dictionary) and as an NSIS
+# installer with NSIS's defaults (solid LZMA, 8 MiB dictionary); both lc 3,
+# lp 0, pb 2. real-tree and small-files get a second NSIS installer with a
+# 64 MiB dictionary, for the size comparison.
 #
 #   bench/make-payloads.sh OUT_DIR VEMPACK BENCH_BYTES [NAME]...
 #
-# OUT_DIR/<name>/ receives files/ (the entries), payload.lzma, nsis.exe and
-# manifest.txt, for <name> in shipped-size, many-files and large (or the
-# NAMEs given). A payload whose recipe has not changed is kept.
+# OUT_DIR/<name>/ receives files/ (the entries, in folders for real-tree and
+# small-files), payload.lzma, nsis.exe (nsis-64.exe) and manifest.txt, for
+# <name> in shipped-size, many-files, large, real-tree and small-files (or
+# the NAMEs given). A payload whose recipe has not changed is kept.
 #
 # Content:
 #   PE code      Wine's own 32-bit DLLs and programs, stripped of debug
@@ -17,6 +20,9 @@
 #                system (base-files, libc6-dev, linux-libc-dev, libstdc++-dev)
 #   incompressible  splitmix64 bytes from bench_bytes (a setup program's
 #                compressed overlay, media in the large payload)
+#   real tree    Wine's 32-bit programs and libraries as they are installed
+#                (stripped), in folders by kind, and the small documents of
+#                the base system's packages under doc/, as they lie
 set -euo pipefail
 
 if (($# < 3)); then
@@ -27,7 +33,7 @@ OUT_DIR=$1
 VEMPACK=$2
 BENCH_BYTES=$3
 shift 3
-NAMES=(shipped-size many-files large)
+NAMES=(shipped-size many-files large real-tree small-files)
 (($# == 0)) || NAMES=("$@")
 export LC_ALL=C
 
@@ -51,6 +57,16 @@ LARGE_READER=85000000
 LARGE_UNINSTALL=8000000
 LARGE_MEDIA=46000000
 LARGE_TOTAL=200000000          # Manual.txt takes the rest
+# real-tree: an installed application's tree, about 850 files and 130 MB:
+# Wine's 32-bit programs and libraries in name order (no 16-bit ones, none
+# over 4 MiB) until REAL_PE_BYTES, then REAL_DOCS documents under 64 KiB.
+REAL_PE_BYTES=128000000
+REAL_PE_LARGEST=4194304
+REAL_DOCS=250
+# small-files: SMALL_FILES entries of 100 to 8,191 bytes in 100 folders of
+# two levels, half text, half program code, neither corpus gone round (no
+# repeats that a large dictionary would find): the cost per entry.
+SMALL_FILES=10000
 
 WINE_PE_DIRS=(/usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows)
 STRIP=$(command -v i686-w64-mingw32-strip || true)
@@ -155,25 +171,34 @@ check_size() {
     [[ $(stat -c %s "$file") == "$want" ]] || die "$file is not $want bytes"
 }
 
+# pack DIR [NAME]...: the NAMEs of DIR/files in that order, or without
+# NAMEs the whole folder (vempack stores it sorted by path).
 pack() {
     local dir=$1
     shift
-    local names=("$@") listed=()
+    local names=("$@") listed=() packed_files=(payload.lzma nsis.exe)
     for name in "${names[@]}"; do listed+=("$name=$dir/files/$name"); done
+    ((${#names[@]})) || listed=("$dir/files/")
     # Nothing designated: extract mode unpacks every entry and starts
     # nothing, so that what is measured is the unpacking, as NSIS's is. (A
     # designated entry that is no program would send the stub on to the
     # shell, whose start-up under Wine outweighs a small payload's unpacking.)
-    "$VEMPACK" create -o "$dir/payload.lzma" --preset 9 --dict 8MiB --lc 3 --lp 0 --pb 2 \
-        --no-launch "${listed[@]}" >/dev/null
+    "$VEMPACK" create -o "$dir/payload.lzma" --preset 9 --lc 3 --lp 0 --pb 2 \
+        --no-launch "${listed[@]}" 2>"$work/vempack.err" >/dev/null ||
+        { cat "$work/vempack.err" >&2; die "vempack failed on $dir"; }
     makensis -V1 -NOCD "-DSOURCE_DIR=$dir/files" "-DOUT_FILE=$dir/nsis.exe" "$NSIS_SCRIPT" \
         >/dev/null
+    if ((${#names[@]} == 0)); then
+        makensis -V1 -NOCD "-DSOURCE_DIR=$dir/files" "-DOUT_FILE=$dir/nsis-64.exe" -DDICT=64 \
+            "$NSIS_SCRIPT" >/dev/null
+        packed_files+=(nsis-64.exe)
+    fi
     {
         echo "recipe $key"
-        for name in "${names[@]}"; do
+        (cd "$dir/files" && find . -type f -printf '%P\n' | sort) | while IFS= read -r name; do
             echo "entry $(stat -c %s "$dir/files/$name") $name"
         done
-        for packed in payload.lzma nsis.exe; do
+        for packed in "${packed_files[@]}"; do
             echo "packed $(stat -c %s "$dir/$packed") $(sha256sum "$dir/$packed" | cut -d' ' -f1) $packed"
         done
     } >"$dir/manifest.txt"
@@ -196,7 +221,7 @@ need_corpus=false
 for name in "${NAMES[@]}"; do fresh "$OUT_DIR/$name" || need_corpus=true; done
 if $need_corpus; then
     echo "make-payloads: building the content corpora" >&2
-    if wanted large || wanted many-files; then
+    if wanted large || wanted many-files || wanted small-files; then
         make_pe_corpus $((LARGE_READER + LARGE_UNINSTALL))
     else
         make_pe_corpus $((SHIPPED_READER + SHIPPED_UNINSTALL))
@@ -264,4 +289,76 @@ if wanted large && ! fresh "$dir"; then
     check_size "$dir/files/Vemlo Reader.exe" "$LARGE_READER"
     check_size "$dir/files/Manual.txt" "$manual"
     pack "$dir" Setup.exe "Vemlo Reader.exe" Uninstall.exe Media.dat Manual.txt
+fi
+
+# The folder an installed Wine file lies in, by kind.
+real_tree_folder() {
+    case $1 in
+    *.exe) echo bin ;;
+    *.dll) echo "lib/${1:0:1}" ;;
+    *.sys | *.drv) echo lib/drivers ;;
+    *) echo lib/components ;;
+    esac
+}
+
+# The base system's packages (priority required or important), whose
+# documents every Debian machine has.
+base_documents() {
+    local package
+    dpkg-query -W -f='${db:Status-Abbrev} ${Priority} ${Package}\n' |
+        awk '$1 == "ii" && ($2 == "required" || $2 == "important") { sub(/:.*/, "", $3); print $3 }' |
+        sort -u | while IFS= read -r package; do
+        [[ -d /usr/share/doc/$package ]] && find "/usr/share/doc/$package/" -type f -size -64k
+    done | sort -u | head -n "$REAL_DOCS"
+}
+
+dir=$OUT_DIR/real-tree
+if wanted real-tree && ! fresh "$dir"; then
+    echo "make-payloads: packing real-tree (a few minutes)" >&2
+    rm -rf "$dir"
+    mkdir -p "$dir/files"
+    total=0
+    while IFS= read -r file; do
+        name=$(basename "$file")
+        case $name in *16 | *.vxd) continue ;; esac
+        "$STRIP" -o "$work/stripped" "$file" 2>/dev/null || cp "$file" "$work/stripped"
+        size=$(stat -c %s "$work/stripped")
+        ((size <= REAL_PE_LARGEST)) || continue
+        folder=$dir/files/$(real_tree_folder "$name")
+        mkdir -p "$folder"
+        mv "$work/stripped" "$folder/$name"
+        total=$((total + size))
+        ((total < REAL_PE_BYTES)) || break
+    done < <(find "$pe_dir" -maxdepth 1 -type f | sort)
+    ((total >= REAL_PE_BYTES)) || die "only $total bytes of Wine programs and libraries"
+    documents=0
+    while IFS= read -r file; do
+        mkdir -p "$dir/files/doc/$(dirname "${file#/usr/share/doc/}")"
+        cp "$file" "$dir/files/doc/${file#/usr/share/doc/}"
+        documents=$((documents + 1))
+    done < <(base_documents)
+    ((documents == REAL_DOCS)) || die "only $documents documents in /usr/share/doc"
+    pack "$dir"
+fi
+
+# Each file continues where the one before it ended in its corpus; a fixed
+# step through the sizes.
+dir=$OUT_DIR/small-files
+if wanted small-files && ! fresh "$dir"; then
+    echo "make-payloads: packing small-files (a few minutes)" >&2
+    rm -rf "$dir"
+    mkdir -p "$dir/files"
+    for ((i = 0; i < SMALL_FILES; ++i)); do
+        size=$((100 + i * 7919 % 8092))
+        folder=$(printf 'part%02d/group%d' $((i % 50)) $((i / 50 % 2)))
+        mkdir -p "$dir/files/$folder"
+        if ((i % 2)); then
+            head -c "$size" <&4 >"$dir/files/$folder/$(printf 'module%05d.bin' "$i")"
+        else
+            head -c "$size" <&3 >"$dir/files/$folder/$(printf 'note%05d.txt' "$i")"
+        fi
+    done 3< <(while cat "$work/text"; do :; done 2>/dev/null) \
+        4< <(while cat "$work/pe"; do :; done 2>/dev/null)
+    (($(find "$dir/files" -type f | wc -l) == SMALL_FILES)) || die "small-files is not $SMALL_FILES files"
+    pack "$dir"
 fi

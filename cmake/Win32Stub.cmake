@@ -38,11 +38,15 @@ set(VEMSETUP_PLATFORM_WIN32_SOURCES
 if(NOT VEMSETUP_MINGW_TRIPLET)
     message(FATAL_ERROR "VEMSETUP_MINGW_TRIPLET is not set; configure with --preset win32 or win64")
 endif()
-set(VEMSETUP_LIBLZMA_PREFIX "${VEMSETUP_ROOT_DIR}/.deps/liblzma-${VEMSETUP_MINGW_TRIPLET}"
+set(vemsetup_liblzma_default "${VEMSETUP_ROOT_DIR}/.deps/liblzma-${VEMSETUP_MINGW_TRIPLET}")
+set(VEMSETUP_LIBLZMA_PREFIX "${vemsetup_liblzma_default}"
     CACHE PATH "Where the static liblzma for ${VEMSETUP_MINGW_TRIPLET} is installed")
-if(NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/lib/liblzma.a"
+# The script returns at once when the library there was built from the same
+# source with the same options, and replaces one that was not. A library
+# given elsewhere is taken as it is, unless there is none yet.
+if(VEMSETUP_LIBLZMA_PREFIX STREQUAL vemsetup_liblzma_default
+   OR NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/lib/liblzma.a"
    OR NOT EXISTS "${VEMSETUP_LIBLZMA_PREFIX}/include/lzma.h")
-    message(STATUS "Building liblzma for ${VEMSETUP_MINGW_TRIPLET} into ${VEMSETUP_LIBLZMA_PREFIX}")
     execute_process(
         COMMAND ${CMAKE_COMMAND} -E env "LIBLZMA_PREFIX=${VEMSETUP_LIBLZMA_PREFIX}"
                 "${VEMSETUP_ROOT_DIR}/scripts/build-liblzma-win32.sh" "${VEMSETUP_MINGW_TRIPLET}"

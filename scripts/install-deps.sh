@@ -76,9 +76,65 @@ if want win32 && ! has_deb_src /etc/apt; then
   missing+=(dpkg-dev)
 fi
 
-if ((${#missing[@]})); then
+# The stubs' liblzma comes from a newer xz-utils than this release has (its
+# decoder is faster): the source of the suite that has it, through deb-src
+# lines made from the machine's own entries for its release with only the
+# suite name replaced, so that they point wherever its packages come from.
+# Source entries only: no binary package changes.
+source_suite=$("$(dirname "${BASH_SOURCE[0]}")/build-liblzma-win32.sh" --suite)
+has_suite_src() {
+  local files
+  mapfile -t files < <(source_files "$1")
+  ((${#files[@]})) && grep -qs "^[[:space:]]*deb-src[[:space:]].*[[:space:]]$2[[:space:]]" "${files[@]}"
+}
+# One "deb-src [signed-by=...] URI SUITE COMPONENTS" line for each entry of
+# the release CODENAME itself (not its -updates or -security), one-line or
+# deb822.
+suite_src_lines() {
+  local dir=$1 codename=$2 suite=$3 file files
+  mapfile -t files < <(source_files "$dir")
+  for file in "${files[@]}"; do
+    case $file in
+      *.sources)
+        awk -v codename="$codename" -v suite="$suite" '
+          function flush() {
+            if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " codename " "))
+              for (i = 1; i <= n; ++i)
+                print "deb-src " (key ~ /^\// ? "[signed-by=" key "] " : "") uri[i] " " suite " " comps
+            types = suites = comps = key = ""; n = 0
+          }
+          /^[[:space:]]*$/ { flush(); next }
+          /^[[:space:]]*#/ { next }
+          { field = tolower($1); $1 = ""; sub(/^[[:space:]]+/, ""); sub(/[[:space:]]+$/, "") }
+          field == "types:" { types = $0 }
+          field == "suites:" { suites = $0 }
+          field == "components:" { comps = $0 }
+          field == "signed-by:" { key = $0 }
+          field == "uris:" { n = split($0, uri, /[[:space:]]+/) }
+          END { flush() }' "$file" ;;
+      *) sed -n "s/^[[:space:]]*deb\(-src\)\{0,1\}[[:space:]]\+\(\[[^]]*\][[:space:]]\+\)\{0,1\}\([^[:space:]]\+\)[[:space:]]\+$codename[[:space:]]\+/deb-src \2\3 $suite /p" "$file" ;;
+    esac
+  done | sort -u
+}
+if want win32 && ! has_suite_src /etc/apt "$source_suite"; then
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  lines=$(suite_src_lines /etc/apt "$codename" "$source_suite")
+  [[ -n $codename && -n $lines ]] ||
+    { echo "$0: no entry for ${codename:-this release} in /etc/apt to derive $source_suite's sources from" >&2; exit 1; }
+  printf '%s\n' "$lines" | $SUDO tee "/etc/apt/sources.list.d/vemsetup-src-$source_suite.list" >/dev/null
+  refresh=1
+fi
+
+if ((${#missing[@]})) || ((${refresh:-0})); then
   $SUDO apt-get update -qq
+fi
+if ((${#missing[@]})); then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The source itself, so that the builds find it (and a fresh machine needs
+# the network only here).
+if want win32; then
+  "$(dirname "${BASH_SOURCE[0]}")/build-liblzma-win32.sh" --fetch
 fi
 
 # ja_JP.UTF-8 gives Wine the ANSI code page 932. Listed in /etc/locale.gen,

@@ -1,10 +1,14 @@
 ; The NSIS installer the benchmark runs the stub against: the payload's
-; files, solid LZMA with the same 8 MiB dictionary, installed silently with
-; /S /D=<dir>. Built by bench/make-payloads.sh:
-;   makensis -DSOURCE_DIR=<files> -DOUT_FILE=<installer> bench.nsi
+; files and folders, solid LZMA with NSIS's default 8 MiB dictionary (-DDICT=
+; sets another, in MiB), installed silently with /S /D=<dir>. Built by
+; bench/make-payloads.sh:
+;   makensis -DSOURCE_DIR=<files> -DOUT_FILE=<installer> [-DDICT=64] bench.nsi
 Unicode true
 SetCompressor /SOLID lzma
-SetCompressorDictSize 8
+!ifndef DICT
+!define DICT 8
+!endif
+SetCompressorDictSize ${DICT}
 RequestExecutionLevel user
 
 Name "Vemlo Reader"
@@ -16,5 +20,5 @@ Page instfiles
 
 Section
     SetOutPath "$INSTDIR"
-    File "${SOURCE_DIR}/*"
+    File /r "${SOURCE_DIR}/*"
 SectionEnd

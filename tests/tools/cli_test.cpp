@@ -222,6 +222,15 @@ TEST_F(VempackCli, ListTellsAPayloadFromAnyOtherFile) {
             << dict;
         EXPECT_EQ(run({"list", payload}).status, 0) << dict;
     }
+    // Without --dict the archive's size chooses it, and the packer says which.
+    const RunResult sized = run({"create", "-o", scratch / "sized.lzma", scratch / "x"});
+    ASSERT_EQ(sized.status, 0) << sized.err;
+    EXPECT_NE(sized.err.find("dictionary 4KiB, "), std::string::npos) << sized.err;
+    const Bytes header = readBytes(scratch / "sized.lzma");
+    EXPECT_EQ(Bytes(header.begin() + 1, header.begin() + 5), (Bytes{0x00, 0x10, 0x00, 0x00}));
+    const RunResult given =
+        run({"create", "-o", scratch / "given.lzma", "--dict", "96KiB", scratch / "x"});
+    EXPECT_NE(given.err.find("dictionary 96KiB, "), std::string::npos) << given.err;
     // A plausible header whose size the stub cannot take is refused, as
     // --help says, with 2.
     ASSERT_EQ(run({"create", "-o", scratch / "big.lzma", scratch / "x"}).status, 0);

@@ -48,7 +48,9 @@ TEST(CompressAlone, WritesTheHeaderWithStatedSize) {
     const Bytes file = compressAlone(data, LzmaSettings());
     ASSERT_GT(file.size(), kLzmaAloneHeaderSize);
     const Bytes header(file.begin(), file.begin() + kLzmaAloneHeaderSize);
-    Bytes expected = {0x5D, 0x00, 0x00, 0x80, 0x00};
+    // The default dictionary is the smallest stated size that holds the data.
+    Bytes expected = {0x5D};
+    appendLe(expected, 192u << 10, 4);
     appendLe(expected, data.size(), 8);
     EXPECT_EQ(header, expected);
 
@@ -58,6 +60,31 @@ TEST(CompressAlone, WritesTheHeaderWithStatedSize) {
     const Bytes custom = compressAlone(data, settings);
     EXPECT_EQ(readLe32(&custom[kLzmaDictionarySizeOffset]), 1u << 16);
     EXPECT_EQ(decompressAlone(custom).data, data);
+}
+
+TEST(DictionarySizeFor, CoversTheDataWithAStatedSizeUpTo64MiB) {
+    struct Case {
+        std::uint64_t dataSize;
+        std::uint32_t requested;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {0, 0, 4096},
+        {4096, 0, 4096},
+        {4097, 0, 6144},
+        {6145, 0, 8192},
+        {4459669, 0, 6u << 20},
+        {(6u << 20) + 1, 0, 8u << 20},
+        {(48u << 20) + 1, 0, 64u << 20},
+        {std::uint64_t{1} << 32, 0, 64u << 20},
+        {std::uint64_t{1} << 32, 4096, 4096},
+        {100, 12u << 20, 12u << 20},
+    };
+    for (const Case& c : cases) {
+        const std::uint32_t size = dictionarySizeFor(c.dataSize, c.requested);
+        EXPECT_EQ(size, c.expected) << c.dataSize << " " << c.requested;
+        EXPECT_TRUE(isStatedDictionarySize(size)) << size;
+    }
 }
 
 TEST(CompressAlone, DefaultStreamHasNoEndMarker) {

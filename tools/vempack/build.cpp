@@ -76,6 +76,7 @@ Bytes payloadToEmbed(const CommandLine& line, const std::string& stubPath, const
         const Bytes archive = writeArchive(package);
         Bytes payload = compressShowingProgress(archive, line.lzma);
         summary = summarize(package, archive.size(), payload.size(), codePage);
+        summary.dictionary = dictionarySizeFor(archive.size(), line.lzma.dictionarySize);
         return payload;
     }
     if (line.payloadPath.empty()) {

@@ -81,7 +81,8 @@ be both a file and a folder ("a" and "a\b").
 constexpr char kCompressionOptions[] =
     R"(  --preset N[e]      liblzma preset 0 to 9, 'e' for extreme (default 9)
   --dict SIZE        dictionary size, 2^n or 2^n + 2^(n-1) bytes from 4KiB to
-                     1536MiB, e.g. 65536, 96KiB, 8MiB (default 8MiB)
+                     1536MiB, e.g. 65536, 96KiB, 8MiB (default: the smallest
+                     such size that holds the whole archive, at most 64MiB)
   --lc N --lp N --pb N
                      literal context, literal position and position bits
                      (default 3, 0, 2; lc + lp at most 4)

@@ -93,12 +93,27 @@ void setProperties(lzma_options_lzma& options, const LzmaProperties& properties)
 
 } // namespace
 
+std::uint32_t dictionarySizeFor(std::uint64_t dataSize, std::uint32_t requested) {
+    if (requested != 0) {
+        return requested;
+    }
+    for (std::uint32_t power = LZMA_DICT_SIZE_MIN; power < kMaxChosenDictionarySize; power *= 2) {
+        if (dataSize <= power) {
+            return power;
+        }
+        if (dataSize <= power + power / 2) {
+            return power + power / 2;
+        }
+    }
+    return kMaxChosenDictionarySize;
+}
+
 void checkSettings(const LzmaSettings& settings) {
     if (settings.preset > 9) {
         refuse("the preset must be 0 to 9");
     }
-    if (settings.dictionarySize < LZMA_DICT_SIZE_MIN ||
-        settings.dictionarySize > kMaxDictionarySize) {
+    if (settings.dictionarySize != 0 && (settings.dictionarySize < LZMA_DICT_SIZE_MIN ||
+                                         settings.dictionarySize > kMaxDictionarySize)) {
         refuse("the dictionary size must be " + std::to_string(LZMA_DICT_SIZE_MIN) + " to " +
                std::to_string(kMaxDictionarySize) + " bytes");
     }
@@ -119,7 +134,8 @@ Bytes compressAlone(const Bytes& data, const LzmaSettings& settings,
                          settings.preset | (settings.extreme ? LZMA_PRESET_EXTREME : 0))) {
         refuse("liblzma does not know preset " + std::to_string(settings.preset));
     }
-    options.dict_size = settings.dictionarySize;
+    const std::uint32_t dictionarySize = dictionarySizeFor(data.size(), settings.dictionarySize);
+    options.dict_size = dictionarySize;
     setProperties(options, settings.properties);
     // Plain LZMA1 always ends with the marker; LZMA1EXT without
     // LZMA_LZMA1EXT_ALLOW_EOPM leaves it out, so the stated size ends the data.
@@ -133,7 +149,7 @@ Bytes compressAlone(const Bytes& data, const LzmaSettings& settings,
         fail("cannot start the LZMA1 encoder: " + describe(init));
     }
     Bytes out;
-    appendAloneHeader(out, makeAloneHeader(settings.properties, settings.dictionarySize,
+    appendAloneHeader(out, makeAloneHeader(settings.properties, dictionarySize,
                                            settings.unknownSize ? kUnknownSize : data.size()));
     const DrainResult result =
         drain(coder, data.data(), data.size(), out, kMaxArchiveSize + 1, progress);

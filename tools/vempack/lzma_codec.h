@@ -12,11 +12,12 @@ namespace vempack {
 
 struct LzmaSettings {
     // The payload is packed once and unpacked on every install, so the
-    // strongest preset is worth its build time. The dictionary stays at 8 MiB
-    // whatever the preset: the stub's decoder allocates what the header states.
+    // strongest preset is worth its build time. The dictionary is chosen
+    // apart from the preset (dictionarySizeFor), since the stub holds it
+    // beside the archive while decoding; 0 sizes it to the data.
     std::uint32_t preset = 9;
     bool extreme = false;
-    std::uint32_t dictionarySize = 8u << 20;
+    std::uint32_t dictionarySize = 0;
     LzmaProperties properties{3, 0, 2};
     // Without an end marker the header's size alone ends the data.
     bool endMarker = false;
@@ -24,13 +25,25 @@ struct LzmaSettings {
     bool unknownSize = false;
 };
 
+// The largest dictionary chosen without --dict: beyond it a larger archive
+// packs hardly smaller, while the stub's memory grows by all of it.
+constexpr std::uint32_t kMaxChosenDictionarySize = 64u << 20;
+
+// The dictionary for `dataSize` bytes: `requested` when it is not 0, else
+// the smallest size a .lzma header states exactly (2^n or 2^n + 2^(n-1),
+// 4 KiB at least) that covers all the data, at most
+// kMaxChosenDictionarySize. A match can reach back no further than the data
+// is long, so anything larger would only cost the stub memory.
+std::uint32_t dictionarySizeFor(std::uint64_t dataSize, std::uint32_t requested);
+
 // Refuses settings that liblzma or the .lzma layout cannot carry.
 void checkSettings(const LzmaSettings& settings);
 
 // Told how many bytes of the input have been read so far.
 using ProgressCallback = std::function<void(std::uint64_t)>;
 
-// Header plus raw LZMA1 data for `data`.
+// Header plus raw LZMA1 data for `data`, with the dictionary that
+// dictionarySizeFor gives.
 Bytes compressAlone(const Bytes& data, const LzmaSettings& settings,
                     const ProgressCallback& progress = {});
 

@@ -201,6 +201,7 @@ Bytes createPayload(const CommandLine& line, const OutputFile* output, PackSumma
     Bytes payload = compressShowingProgress(archive, line.lzma);
     if (summary != nullptr) {
         *summary = summarize(package, archive.size(), payload.size(), codePageOf(line));
+        summary->dictionary = dictionarySizeFor(archive.size(), line.lzma.dictionarySize);
     }
     return payload;
 }

@@ -27,6 +27,14 @@ std::string minutes(double seconds) {
     return text;
 }
 
+// A dictionary size as --dict takes it: 96KiB, 8MiB.
+std::string sizeText(std::uint32_t size) {
+    if (size % (1u << 20) == 0) {
+        return std::to_string(size >> 20) + "MiB";
+    }
+    return size % 1024 == 0 ? std::to_string(size >> 10) + "KiB" : std::to_string(size);
+}
+
 } // namespace
 
 std::string progressLine(std::uint64_t done, std::uint64_t total, double seconds) {
@@ -66,8 +74,10 @@ std::string summaryLine(const PackSummary& summary, const std::string& output) {
     const double ratio = summary.bytesIn == 0 ? 0.0 : 100.0 * summary.bytesOut / summary.bytesIn;
     return std::to_string(summary.entries) + (summary.entries == 1 ? " entry, " : " entries, ") +
            std::to_string(summary.bytesIn) + " bytes in, " + std::to_string(summary.bytesOut) +
-           " bytes out (" + format("%.1f %%", ratio) + "), designated " +
-           (summary.designated.empty() ? "none" : summary.designated) + ", wrote " + output;
+           " bytes out (" + format("%.1f %%", ratio) + "), " +
+           (summary.dictionary == 0 ? "" : "dictionary " + sizeText(summary.dictionary) + ", ") +
+           "designated " + (summary.designated.empty() ? "none" : summary.designated) + ", wrote " +
+           output;
 }
 
 } // namespace vempack

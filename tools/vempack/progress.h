@@ -38,10 +38,12 @@ struct PackSummary {
     std::uint64_t bytesOut = 0;
     // The designated entry as messages show it; empty when none.
     std::string designated;
+    // The dictionary the payload was compressed with; 0 for an archive.
+    std::uint32_t dictionary = 0;
 };
 
-// "3 entries, 4459669 bytes in, 1523801 bytes out (34.2 %), designated
-// Setup.exe, wrote setup.exe"
+// "3 entries, 4459669 bytes in, 1523801 bytes out (34.2 %), dictionary
+// 8MiB, designated Setup.exe, wrote setup.exe"
 std::string summaryLine(const PackSummary& summary, const std::string& output);
 
 } // namespace vempack
