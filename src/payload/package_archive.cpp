@@ -107,20 +107,44 @@ bool writeEntryFile(const char* path, const unsigned char* data, uint32_t size) 
     return whole;
 }
 
-// The folder a path's file is in: everything before its last backslash.
-bool folderOf(const char* path, char* folder) {
-    size_t end = 0;
+// Where a path's last backslash stands; 0 when it has none in front of
+// its name.
+size_t lastSeparator(const char* path) {
+    size_t last = 0;
     for (size_t i = 0; path[i] != '\0';) {
         if (path[i] == '\\') {
-            end = i;
+            last = i;
         }
         i += characterSize(path + i, platform::isDbcsLeadByte);
     }
+    return last;
+}
+
+// The folder a path's file is in: everything before its last backslash.
+bool folderOf(const char* path, char* folder) {
+    const size_t end = lastSeparator(path);
     clearBuffer(folder, kPathBufferSize);
     if (end == 0 || end >= kPathBufferSize) {
         return false;
     }
     memcpy(folder, path, end);
+    return true;
+}
+
+// Entries are stored sorted by name, so an entry mostly lies in the folder
+// of the one before it, whose levels were made or checked a moment ago:
+// `madeFolder` (260 bytes) remembers that folder, and only a new one is
+// walked level by level.
+bool makeEntryLevels(const char* destination, const char* name, char* madeFolder) {
+    const size_t length = lastSeparator(name);
+    if (length == 0 || (madeFolder[length] == '\0' && memcmp(madeFolder, name, length) == 0)) {
+        return true;
+    }
+    clearBuffer(madeFolder, kPathBufferSize);
+    if (!createInnerLevels(destination, name)) {
+        return false;
+    }
+    memcpy(madeFolder, name, length);
     return true;
 }
 
@@ -162,6 +186,8 @@ bool isDesignated(const PackageHeader& header, int32_t index) {
 
 ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const char* destination,
                        UnpackMode mode, char* launchPath, EntryBuffer* data) {
+    char madeFolder[kPathBufferSize];
+    clearBuffer(madeFolder, sizeof madeFolder);
     for (int32_t i = 0; i < header.entryCount; ++i) {
         PackageEntry entry;
         if (!readEntry(reader, &entry, data)) {
@@ -175,7 +201,7 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
         if (!skipped) {
             if (!isSafeEntryName(entry.name, platform::isDbcsLeadByte) ||
                 !composeOutputPath(destination, entry.name, path) ||
-                !createInnerLevels(destination, entry.name) ||
+                !makeEntryLevels(destination, entry.name, madeFolder) ||
                 !(mode == UnpackMode::kInstall
                       ? replaceEntryFile(path, data->bytes, entry.dataSize)
                       : writeEntryFile(path, data->bytes, entry.dataSize))) {

@@ -149,6 +149,17 @@ TEST_F(UnpackTest, MissingLevelsAreMadeInsideTheDestination) {
               kExitEntryOutput);
 }
 
+// Entries come sorted, so most lie in the folder of the one before: only a
+// new folder is walked level by level.
+TEST_F(UnpackTest, EachFolderIsWalkedOnceForTheEntriesInIt) {
+    const Bytes archive =
+        makeArchive({{"a\\b\\1.txt", "1"}, {"a\\b\\2.txt", "2"}, {"a\\c\\3.txt", "3"}}, 0, -1);
+    EXPECT_EQ(unpack(archive, UnpackMode::kExtractAndLaunch), kExitSuccess);
+    EXPECT_EQ(fake::countCalls("getFileAttributes"), 4) << "a and a\\b, then a and a\\c";
+    EXPECT_EQ(listTree(destination), (std::vector<std::string>{"a/", "a/b/", "a/b/1.txt",
+                                                               "a/b/2.txt", "a/c/", "a/c/3.txt"}));
+}
+
 // A reinstall replaces each file in one step once its new content is
 // whole: a run that stops while writing (killed, a full disk) or cannot
 // move the file leaves the old one as it was, and nothing of its own.

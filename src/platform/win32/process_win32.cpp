@@ -14,8 +14,10 @@ typedef BOOL(WINAPI* ShellExecuteExFunction)(SHELLEXECUTEINFOA*);
 
 } // namespace
 
+// Every path walk asks for each of its bytes; no code page has a lead
+// byte below 0x80, so those are answered without a call.
 bool isDbcsLeadByte(unsigned char c) {
-    return IsDBCSLeadByte(c) != FALSE;
+    return c >= 0x80 && IsDBCSLeadByte(c) != FALSE;
 }
 
 uint32_t setErrorMode(uint32_t mode) {

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <limits.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -49,11 +50,20 @@ size_t readStream(void* buffer, size_t itemSize, size_t count, Stream stream) {
     return fread(buffer, itemSize, count, toFile(stream));
 }
 
+// Streams are written in whole blocks only (an entry, the decoded archive,
+// in pieces of at most 1 GiB): each goes to the file in one write, where
+// the runtime's buffer would split it into one write of what fills the
+// buffer and one of the rest.
 size_t writeStream(const void* buffer, size_t itemSize, size_t count, Stream stream) {
-    if (stream == NULL) {
+    if (stream == NULL || itemSize == 0 || count > UINT_MAX / itemSize) {
         return 0;
     }
-    return fwrite(buffer, itemSize, count, toFile(stream));
+    FILE* file = toFile(stream);
+    if (fflush(file) != 0) {
+        return 0;
+    }
+    const int written = _write(_fileno(file), buffer, static_cast<unsigned int>(itemSize * count));
+    return written < 0 ? 0 : static_cast<size_t>(written) / itemSize;
 }
 
 bool seekStream(Stream stream, int64_t offset, SeekOrigin origin) {
