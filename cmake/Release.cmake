@@ -60,21 +60,19 @@ install(CODE [[
     # earlier install left in the prefix, and the same documents that
     # install(DIRECTORY) took.
     set(files bin/vempack)
-    if(EXISTS "${vemsetup_source_dir}/build/win64/windows-packer/vempack.exe")
-        list(APPEND files bin/vempack.exe)
-    endif()
-    if(EXISTS "${vemsetup_source_dir}/build/win32/vemsetup.exe")
-        list(APPEND files share/vemsetup/vemsetup.exe)
-    endif()
-    if(EXISTS "${vemsetup_source_dir}/build/win64/vemsetup.exe")
-        list(APPEND files share/vemsetup/vemsetup64.exe)
-    endif()
-    if(EXISTS "${vemsetup_source_dir}/build/win32/vemuninstall.exe")
-        list(APPEND files share/vemsetup/vemuninstall.exe)
-    endif()
-    if(EXISTS "${vemsetup_source_dir}/build/win64/vemuninstall.exe")
-        list(APPEND files share/vemsetup/vemuninstall64.exe)
-    endif()
+    # Each optional file: where it is built, and where the release has it.
+    foreach(pair "win64/windows-packer/vempack.exe=bin/vempack.exe"
+                 "win32/vemsetup.exe=share/vemsetup/vemsetup.exe"
+                 "win64/vemsetup.exe=share/vemsetup/vemsetup64.exe"
+                 "win32/vemuninstall.exe=share/vemsetup/vemuninstall.exe"
+                 "win64/vemuninstall.exe=share/vemsetup/vemuninstall64.exe")
+        string(REPLACE "=" ";" pair "${pair}")
+        list(GET pair 0 built)
+        list(GET pair 1 shipped)
+        if(EXISTS "${vemsetup_source_dir}/build/${built}")
+            list(APPEND files ${shipped})
+        endif()
+    endforeach()
     list(TRANSFORM vemsetup_package_files PREPEND lib/cmake/vemsetup/)
     list(APPEND files ${vemsetup_package_files} share/doc/vemsetup/README.md)
     file(GLOB_RECURSE docs RELATIVE "${vemsetup_source_dir}/docs" "${vemsetup_source_dir}/docs/*.md")
