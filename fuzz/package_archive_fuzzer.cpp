@@ -84,7 +84,8 @@ bool expectEntry(const std::string& name, const Bytes& content, Expected* expect
 
 // A plain reader of the archive: records read whole and checked against
 // what is left before anything of them is written; names refused when they
-// could leave the destination or the path would not fit 260 bytes.
+// could leave the destination or the path would not fit 260 bytes; bytes
+// after the counted records refused once those are written.
 Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::string& destination) {
     Expected expected = {kExitSuccess, {}, {}, ""};
     if (size < sizeof kPackageMagic || memcmp(data, kPackageMagic, sizeof kPackageMagic) != 0) {
@@ -142,6 +143,10 @@ Expected model(const uint8_t* data, size_t size, UnpackMode mode, const std::str
         if (mode == UnpackMode::kExtractAndLaunch && designated) {
             expected.launchPath = path;
         }
+    }
+    // The counted records must be all there is.
+    if (pos != size) {
+        expected.code = kExitArchiveCorrupt;
     }
     return expected;
 }
