@@ -152,12 +152,19 @@ TEST_F(UnpackTest, MissingLevelsAreMadeInsideTheDestination) {
 // Entries come sorted, so most lie in the folder of the one before: only a
 // new folder is walked level by level.
 TEST_F(UnpackTest, EachFolderIsWalkedOnceForTheEntriesInIt) {
-    const Bytes archive =
-        makeArchive({{"a\\b\\1.txt", "1"}, {"a\\b\\2.txt", "2"}, {"a\\c\\3.txt", "3"}}, 0, -1);
+    const Bytes archive = makeArchive(
+        {{"a\\bc\\1.txt", "1"}, {"a\\b\\2.txt", "2"}, {"a\\b\\3.txt", "3"}, {"a\\4.txt", "4"}}, 0,
+        -1);
     EXPECT_EQ(unpack(archive, UnpackMode::kExtractAndLaunch), kExitSuccess);
-    EXPECT_EQ(fake::countCalls("getFileAttributes"), 4) << "a and a\\b, then a and a\\c";
-    EXPECT_EQ(listTree(destination), (std::vector<std::string>{"a/", "a/b/", "a/b/1.txt",
-                                                               "a/b/2.txt", "a/c/", "a/c/3.txt"}));
+    EXPECT_EQ(fake::countCalls("getFileAttributes"), 5) << "a and a\\bc, a and a\\b, then a";
+    EXPECT_EQ(listTree(destination),
+              (std::vector<std::string>{"a/", "a/4.txt", "a/b/", "a/b/2.txt", "a/b/3.txt", "a/bc/",
+                                        "a/bc/1.txt"}));
+    // A folder whose name begins like the last one's is a folder of its own.
+    EXPECT_EQ(unpack(makeArchive({{"xy\\1.txt", "1"}, {"x\\2.txt", "2"}}, 0, -1),
+                     UnpackMode::kExtractAndLaunch),
+              kExitSuccess);
+    EXPECT_EQ(readBytes(destination + "/x/2.txt"), toBytes("2"));
 }
 
 // A reinstall replaces each file in one step once its new content is
