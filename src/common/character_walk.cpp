@@ -54,3 +54,13 @@ bool endsWithBackslash(const char* text, LeadByteTest isLeadByte) {
     }
     return backslash;
 }
+
+size_t lastBackslash(const char* text, LeadByteTest isLeadByte) {
+    size_t last = kNoBackslash;
+    for (size_t i = 0; text[i] != '\0'; i += characterSize(text + i, isLeadByte)) {
+        if (text[i] == '\\') {
+            last = i;
+        }
+    }
+    return last;
+}

@@ -31,3 +31,10 @@ size_t characterSize(const char* text, LeadByteTest isLeadByte);
 // True when the last character of the text (within 260 bytes) is a
 // backslash.
 bool endsWithBackslash(const char* text, LeadByteTest isLeadByte);
+
+// What lastBackslash gives for a text without one.
+constexpr size_t kNoBackslash = static_cast<size_t>(-1);
+
+// Where the text's last backslash stands, a whole character (never a trail
+// byte 0x5C); kNoBackslash when it has none.
+size_t lastBackslash(const char* text, LeadByteTest isLeadByte);

@@ -110,14 +110,8 @@ bool writeEntryFile(const char* path, const unsigned char* data, uint32_t size) 
 // Where a path's last backslash stands; 0 when it has none in front of
 // its name.
 size_t lastSeparator(const char* path) {
-    size_t last = 0;
-    for (size_t i = 0; path[i] != '\0';) {
-        if (path[i] == '\\') {
-            last = i;
-        }
-        i += characterSize(path + i, platform::isDbcsLeadByte);
-    }
-    return last;
+    const size_t last = lastBackslash(path, platform::isDbcsLeadByte);
+    return last == kNoBackslash ? 0 : last;
 }
 
 // The folder a path's file is in: everything before its last backslash.

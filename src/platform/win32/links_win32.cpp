@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "common/character_walk.h"
 #include "platform/win32/system_library.h"
 
 namespace platform::win32 {
@@ -25,20 +26,6 @@ bool finalPath(GetFinalPathFunction getFinalPath, const char* path, char* out, D
     return length != 0 && length < size;
 }
 
-// The position of the last backslash, or -1.
-int lastSeparator(const char* path) {
-    int last = -1;
-    // A trail byte 0x5C of a double-byte character separates nothing.
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0') {
-            ++p;
-        } else if (*p == '\\') {
-            last = static_cast<int>(p - path);
-        }
-    }
-    return last;
-}
-
 } // namespace
 
 bool isLink(const char* path) {
@@ -59,12 +46,12 @@ bool isLink(const char* path) {
     // later; older systems are judged by the attribute alone.)
     const GetFinalPathFunction getFinalPath =
         systemFunction<GetFinalPathFunction>("kernel32.dll", "GetFinalPathNameByHandleA");
-    const int separator = lastSeparator(path);
-    if (getFinalPath == NULL || separator < 0 || separator >= MAX_PATH) {
+    const size_t separator = lastBackslash(path, platform::isDbcsLeadByte);
+    if (getFinalPath == NULL || separator == kNoBackslash || separator >= MAX_PATH) {
         return false;
     }
     char folder[MAX_PATH];
-    memcpy(folder, path, static_cast<size_t>(separator));
+    memcpy(folder, path, separator);
     folder[separator] = '\0';
     char resolvedFolder[MAX_PATH * 2];
     char resolvedFile[MAX_PATH * 2];
