@@ -29,7 +29,8 @@ set(VEMSETUP_PLATFORM_WIN32_SOURCES
     ${VEMSETUP_WIN32_DIR}/shelllink_win32.cpp
     ${VEMSETUP_WIN32_DIR}/streams_win32.cpp
     ${VEMSETUP_WIN32_DIR}/system_library.cpp
-    ${VEMSETUP_WIN32_DIR}/winmain.cpp)
+    ${VEMSETUP_WIN32_DIR}/winmain.cpp
+    ${VEMSETUP_WIN32_DIR}/worker_win32.cpp)
 
 # ---- liblzma -----------------------------------------------------------------
 # Built once per target, at configure time, by scripts/build-liblzma-win32.sh

@@ -172,7 +172,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Places& p = places();
     hosttree::writeFile(p.first, data, size);
     hosttree::writeFile(p.second, nullptr, 0);
-    decompressPayload(p.first.c_str(), p.second.c_str());
+    DecodedArchive archive =
+        decompressPayload({data, static_cast<uint32_t>(size)}, p.first.c_str(), p.second.c_str());
+    const Bytes kept(archive.bytes, archive.bytes + archive.size);
+    releaseDecodedArchive(&archive);
 
     if (hosttree::exists(p.first)) {
         finding::fail("the first temporary file was not deleted", p.first);
@@ -180,6 +183,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes decoded;
     if (!hosttree::readFile(p.second, &decoded)) {
         finding::fail("the second temporary file is gone", p.second);
+    }
+    if (kept != decoded) {
+        finding::fail("the archive kept in memory is not what the second file holds",
+                      std::to_string(kept.size()) + " bytes against " +
+                          std::to_string(decoded.size()));
     }
     const std::vector<std::string> left = hosttree::list(p.root.path());
     if (left.size() != 1 || left[0] != "vem2.tmp") {

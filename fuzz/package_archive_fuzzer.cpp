@@ -210,7 +210,7 @@ void unpackOnce(const uint8_t* data, size_t size, UnpackMode mode) {
     char launchPath[kPathBufferSize];
     memset(launchPath, 'L', sizeof launchPath);
     const ExitCode result =
-        unpackPackage(p.archive.c_str(), p.destination.c_str(), mode, launchPath);
+        unpackPackage(p.archive.c_str(), data, size, p.destination.c_str(), mode, launchPath);
 
     const char* modeName = mode == UnpackMode::kInstall ? "install" : "extract";
     if (result != expected.code) {

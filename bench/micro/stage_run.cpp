@@ -13,21 +13,38 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include "payload/lzma_stage.h"
 #include "payload/package_archive.h"
+
+namespace {
+
+std::vector<unsigned char> readWhole(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && strcmp(argv[1], "idle") == 0) {
         return 0;
     }
     if (argc == 4 && strcmp(argv[1], "decode") == 0) {
-        decompressPayload(argv[2], argv[3]);
+        const std::vector<unsigned char> payload = readWhole(argv[2]);
+        DecodedArchive archive = decompressPayload(
+            {payload.data(), static_cast<uint32_t>(payload.size())}, argv[2], argv[3]);
+        releaseDecodedArchive(&archive);
         return 0;
     }
     if (argc == 4 && strcmp(argv[1], "unpack") == 0) {
         char launchPath[260];
-        const ExitCode result =
-            unpackPackage(argv[2], argv[3], UnpackMode::kExtractAndLaunch, launchPath);
+        const std::vector<unsigned char> archive = readWhole(argv[2]);
+        const ExitCode result = unpackPackage(argv[2], archive.data(), archive.size(), argv[3],
+                                              UnpackMode::kExtractAndLaunch, launchPath);
         return result == kExitSuccess ? 0 : static_cast<int>(result);
     }
     fprintf(stderr, "usage: vemsetup_stage_run decode FIRST SECOND | unpack ARCHIVE DIR | idle\n");

@@ -3,17 +3,19 @@
 // one stage's door:
 //
 //   ResourceToFile    the resource bytes written to the first temporary file
-//   CompressedRead    the first temporary file read back into memory
+//   CompressedRead    the first temporary file read back into memory (the
+//                     stub no longer does: it decodes from the resource)
 //   Decode            the one-call decode, into a fresh output buffer as the
 //                     stub does it, and into a buffer already touched (the
 //                     difference is the cost of faulting the output in)
 //   DecodeStreamed    what xz -dc does: the .lzma decoder into a small
 //                     buffer, the output thrown away (the floor's decoding)
 //   ArchiveWrite      the decoded archive written to the second temporary file
-//   DecompressPayload the whole stage: read, decode, write, delete the first
+//   DecompressPayload the whole stage: decode, write, delete the first
 //   ArchiveRead       the archive read back, entry by entry, nothing written
+//                     (the stub no longer does: it keeps the decoded archive)
 //   EntryWrites       the entries written as files, nothing read
-//   UnpackPackage     the whole unpacking stage: read back, write, delete
+//   UnpackPackage     the whole unpacking stage from the archive in memory
 //   FileDelete        deleting a file as large as the archive
 //
 //   vemsetup_micro_bench --payload=PAYLOAD.lzma [--benchmark_...]
@@ -28,10 +30,10 @@
 #include <vector>
 
 #include "bench_payload.h"
+#include "payload/exact_io.h"
 #include "payload/lzma_decoder.h"
 #include "payload/lzma_stage.h"
 #include "payload/package_archive.h"
-#include "payload/exact_io.h"
 #include "platform/platform.h"
 
 namespace {
@@ -176,7 +178,10 @@ void BM_DecompressPayload(benchmark::State& state) {
         remove(second.c_str());
         writeWholeFile(second, nullptr, 0);
         state.ResumeTiming();
-        decompressPayload(first.c_str(), second.c_str());
+        DecodedArchive archive =
+            decompressPayload({gPayload.file.data(), static_cast<uint32_t>(gPayload.file.size())},
+                              first.c_str(), second.c_str());
+        releaseDecodedArchive(&archive);
     }
     setDecodedBytes(state);
 }
@@ -217,9 +222,9 @@ void BM_EntryWrites(benchmark::State& state) {
         state.ResumeTiming();
         for (const BenchEntry& entry : gPayload.entries) {
             const std::string path = directory + "/" + entry.name;
-            platform::Stream stream = platform::openStream(path.c_str(), "wb+");
-            platform::writeStream(gPayload.archive.data() + entry.offset, 1, entry.size, stream);
-            platform::closeStream(stream);
+            platform::FileHandle file = platform::createFileForWriting(path.c_str());
+            writeFileExact(file, gPayload.archive.data() + entry.offset, entry.size);
+            platform::closeFile(file);
         }
     }
     setDecodedBytes(state);
@@ -239,7 +244,7 @@ void BM_UnpackPackage(benchmark::State& state) {
         writeWholeFile(archive, gPayload.archive.data(), gPayload.archive.size());
         state.ResumeTiming();
         const ExitCode result = unpackPackage(
-            archive.c_str(), directory.c_str(),
+            archive.c_str(), gPayload.archive.data(), gPayload.archive.size(), directory.c_str(),
             extract ? UnpackMode::kExtractAndLaunch : UnpackMode::kInstall, launchPath);
         if (result != kExitSuccess) {
             state.SkipWithError("unpacking failed");

@@ -5,6 +5,7 @@
 #include "app/install_target.h"
 #include "app/run_options.h"
 #include "common/bounded_text.h"
+#include "payload/busy_retry.h"
 #include "payload/lzma_stage.h"
 #include "payload/package_archive.h"
 #include "payload/temp_files.h"
@@ -36,31 +37,39 @@ bool startEntry(const char* path, uint32_t errorMode) {
 }
 
 // Steps shared by both modes: the resource into the first temporary file,
-// the second reserved, then decoded from the first into the second.
-ExitCode preparePayload(char* secondTempFile, char* tempDirectory) {
+// the second reserved, the payload decoded and its write into the second
+// started, the first deleted.
+ExitCode preparePayload(ArchiveFile* file, char* tempDirectory) {
     char firstTempFile[kPathBufferSize];
+    platform::ResourceBytes payload = {nullptr, 0};
     if (!getTempDirectory(tempDirectory)) {
         return kExitTempDirectory;
     }
     if (!makeTempFileName(tempDirectory, firstTempFile)) {
         return kExitTempFileName;
     }
-    if (!writePayloadResource(firstTempFile)) {
+    if (!writePayloadResource(firstTempFile, &payload)) {
         return kExitTempFileCreate;
     }
-    if (!makeTempFileName(tempDirectory, secondTempFile)) {
+    if (!makeTempFileName(tempDirectory, file->path)) {
         return kExitTempFileName;
     }
-    decompressPayload(firstTempFile, secondTempFile);
+    file->archive = decodePayload(payload);
+    startArchiveFile(file);
+    deleteFileWhenFree(firstTempFile);
+    // The compressed bytes are spent: their pages need not stay resident
+    // while the entries are written.
+    platform::releaseResource(payload);
     return kExitSuccess;
 }
 
 // `product` is null for a setup without a description.
-ExitCode installFrom(const char* archive, const RunOptions& options,
+ExitCode installFrom(ArchiveFile* file, const RunOptions& options,
                      const ProductDescription* product, bool machineWide) {
     char unusedLaunchPath[kPathBufferSize];
     const ExitCode result =
-        unpackPackage(archive, options.targetDirectory, UnpackMode::kInstall, unusedLaunchPath);
+        unpackPackage(file, options.targetDirectory, UnpackMode::kInstall, unusedLaunchPath);
+    releaseDecodedArchive(&file->archive);
     if (result != kExitSuccess) {
         return result;
     }
@@ -80,7 +89,7 @@ ExitCode outcome(ExitCode result, const ProductDescription* product) {
     return kExitDescribedSuccess;
 }
 
-ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, RunOptions* options,
+ExitCode extractAndLaunchFrom(ArchiveFile* file, const char* tempDirectory, RunOptions* options,
                               uint32_t entryErrorMode) {
     char workDirectory[kPathBufferSize];
     bool created = false;
@@ -95,7 +104,9 @@ ExitCode extractAndLaunchFrom(const char* archive, const char* tempDirectory, Ru
     copyText(options->targetDirectory, kPathBufferSize, workDirectory);
     char launchPath[kPathBufferSize];
     const ExitCode result =
-        unpackPackage(archive, options->targetDirectory, UnpackMode::kExtractAndLaunch, launchPath);
+        unpackPackage(file, options->targetDirectory, UnpackMode::kExtractAndLaunch, launchPath);
+    // The started program gets the memory the archive took.
+    releaseDecodedArchive(&file->archive);
     if (result != kExitSuccess) {
         return result;
     }
@@ -126,13 +137,17 @@ ExitCode runMain(const char* tail, uint32_t entryErrorMode) {
         return kExitTargetDirectory;
     }
     char tempDirectory[kPathBufferSize];
-    char archive[kPathBufferSize];
-    const ExitCode prepared = preparePayload(archive, tempDirectory);
-    if (prepared != kExitSuccess) {
-        return prepared;
+    ArchiveFile file = {};
+    ExitCode result = preparePayload(&file, tempDirectory);
+    if (result == kExitSuccess) {
+        result = options.installMode
+                     ? installFrom(&file, options, product, machineWide)
+                     : extractAndLaunchFrom(&file, tempDirectory, &options, entryErrorMode);
+        result = outcome(result, product);
     }
-    if (options.installMode) {
-        return outcome(installFrom(archive, options, product, machineWide), product);
-    }
-    return outcome(extractAndLaunchFrom(archive, tempDirectory, &options, entryErrorMode), product);
+    // Wherever the run ended, the archive file is whole (or emptied) before
+    // it does, as a run that writes it at once would leave it.
+    finishArchiveFile(&file);
+    releaseDecodedArchive(&file.archive);
+    return result;
 }

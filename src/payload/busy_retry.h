@@ -38,6 +38,14 @@ inline platform::Stream openStreamWhenFree(const char* path, const char* mode) {
     return stream;
 }
 
+// The handle, or null once the file could not be created even after the
+// pauses.
+inline platform::FileHandle createFileWhenFree(const char* path) {
+    platform::FileHandle file = nullptr;
+    retryWhileBusy([&] { return (file = platform::createFileForWriting(path)) != nullptr; });
+    return file;
+}
+
 inline bool deleteFileWhenFree(const char* path) {
     return retryWhileBusy([&] { return platform::deleteFile(path); });
 }

@@ -37,3 +37,14 @@ bool writeExact(platform::Stream stream, const void* buffer, size_t count) {
                              return platform::writeStream(at, 1, piece, stream);
                          });
 }
+
+bool writeFileExact(platform::FileHandle file, const void* buffer, size_t count) {
+    return transferExact(static_cast<const unsigned char*>(buffer), count,
+                         [&](const unsigned char* at, size_t piece) {
+                             uint32_t written = 0;
+                             return platform::writeFile(file, at, static_cast<uint32_t>(piece),
+                                                        &written)
+                                        ? size_t{written}
+                                        : size_t{0};
+                         });
+}

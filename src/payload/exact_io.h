@@ -1,5 +1,5 @@
-// Whole-count reads and writes on buffered streams: a short count is a
-// failure, never a partial success.
+// Whole-count reads and writes on buffered streams and file handles: a
+// short count is a failure, never a partial success.
 #pragma once
 
 #include <stddef.h>
@@ -11,3 +11,7 @@ bool readExact(platform::Stream stream, void* buffer, size_t count);
 
 // Writes `count` bytes; true only when all of them were taken.
 bool writeExact(platform::Stream stream, const void* buffer, size_t count);
+
+// Writes `count` bytes to an open file; true only when all of them were
+// taken.
+bool writeFileExact(platform::FileHandle file, const void* buffer, size_t count);

@@ -16,45 +16,6 @@ struct Decoded {
     size_t size;
 };
 
-// Reads the whole first temporary file: header, then compressed data.
-// False when it cannot be read or is too short to hold a header.
-bool readCompressedFile(const char* path, LzmaAloneHeader* header, unsigned char** data,
-                        size_t* dataSize) {
-    *data = nullptr;
-    *dataSize = 0;
-    platform::Stream stream = openStreamWhenFree(path, "rb");
-    if (stream == nullptr) {
-        return false;
-    }
-    bool ok = false;
-    unsigned char headerBytes[kLzmaAloneHeaderSize];
-    int64_t fileSize = -1;
-    if (platform::seekStream(stream, 0, platform::kSeekEnd)) {
-        fileSize = platform::tellStream(stream);
-    }
-    if (fileSize >= static_cast<int64_t>(kLzmaAloneHeaderSize) &&
-        static_cast<uint64_t>(fileSize) - kLzmaAloneHeaderSize <= SIZE_MAX &&
-        platform::seekStream(stream, 0, platform::kSeekSet) &&
-        readExact(stream, headerBytes, sizeof headerBytes)) {
-        *header = parseLzmaAloneHeader(headerBytes);
-        // Subtracted in 64 bits: a 32-bit size_t would cut the file size
-        // before the header is taken off it.
-        *dataSize = static_cast<size_t>(static_cast<uint64_t>(fileSize) - kLzmaAloneHeaderSize);
-        // An empty stream still gets a block of its own; no size is added
-        // to, so none can wrap around in a 32-bit size_t.
-        *data =
-            static_cast<unsigned char*>(platform::allocateMemory(*dataSize == 0 ? 1 : *dataSize));
-        ok = *data != nullptr && readExact(stream, *data, *dataSize);
-    }
-    platform::closeStream(stream);
-    if (!ok) {
-        platform::freeMemory(*data);
-        *data = nullptr;
-        *dataSize = 0;
-    }
-    return ok;
-}
-
 Decoded decode(const LzmaAloneHeader& header, const unsigned char* data, size_t dataSize) {
     Decoded decoded = {nullptr, 0};
     LzmaProperties properties;
@@ -82,35 +43,79 @@ Decoded decode(const LzmaAloneHeader& header, const unsigned char* data, size_t 
     return decoded;
 }
 
+// Runs on the writer thread: only platform calls, nothing shared but the
+// record, which the main thread leaves alone until the write is finished.
+void writeArchiveFile(void* context) {
+    ArchiveFile* file = static_cast<ArchiveFile*>(context);
+    platform::FileHandle output = createFileWhenFree(file->path);
+    file->opened = output != nullptr;
+    if (!file->opened) {
+        return;
+    }
+    bool whole = writeFileExact(output, file->archive.bytes, file->archive.size);
+    file->whole = platform::closeFile(output) && whole;
+}
+
 } // namespace
 
-void decompressPayload(const char* firstTempFile, const char* secondTempFile) {
-    LzmaAloneHeader header = {};
-    unsigned char* data = nullptr;
-    size_t dataSize = 0;
+DecodedArchive decodePayload(platform::ResourceBytes payload) {
     Decoded decoded = {nullptr, 0};
-    if (readCompressedFile(firstTempFile, &header, &data, &dataSize)) {
-        decoded = decode(header, data, dataSize);
+    // The payload is decoded where it lies, from the bytes that were written
+    // to the first file: reading that file back would hold the compressed
+    // bytes twice while decoding.
+    if (payload.bytes != nullptr && payload.size >= kLzmaAloneHeaderSize) {
+        const LzmaAloneHeader header = parseLzmaAloneHeader(payload.bytes);
+        decoded = decode(header, payload.bytes + kLzmaAloneHeaderSize,
+                         payload.size - kLzmaAloneHeaderSize);
     }
-    // The compressed bytes are spent before the archive is written.
-    platform::freeMemory(data);
+    return {decoded.bytes, decoded.size};
+}
 
-    // Whatever happened above, the second file is rewritten: with the whole
-    // decoded archive, or empty, so that nothing partial is ever unpacked.
-    platform::Stream output = openStreamWhenFree(secondTempFile, "wb+");
-    if (output != nullptr) {
-        bool whole = writeExact(output, decoded.bytes, decoded.size);
-        whole = platform::closeStream(output) && whole;
-        if (!whole) {
-            // A short write (a full disk) would leave the front of the
-            // archive to be unpacked; an empty file is refused as a whole.
-            platform::Stream emptied = openStreamWhenFree(secondTempFile, "wb+");
-            if (emptied != nullptr) {
-                platform::closeStream(emptied);
-            }
+void startArchiveFile(ArchiveFile* file) {
+    file->opened = false;
+    file->whole = false;
+    file->writer = platform::startWorker(writeArchiveFile, file);
+    if (file->writer == nullptr) {
+        writeArchiveFile(file);
+    }
+}
+
+ExitCode finishArchiveFile(ArchiveFile* file) {
+    if (file->writer != nullptr) {
+        platform::finishWorker(file->writer);
+        file->writer = nullptr;
+    }
+    if (!file->opened) {
+        return kExitArchiveOpen;
+    }
+    if (!file->whole) {
+        // A short write (a full disk) would leave the front of the archive
+        // in the file; an empty one is refused as a whole.
+        platform::FileHandle emptied = createFileWhenFree(file->path);
+        if (emptied != nullptr) {
+            platform::closeFile(emptied);
         }
+        return kExitArchiveCorrupt;
     }
+    return kExitSuccess;
+}
 
-    platform::freeMemory(decoded.bytes);
+DecodedArchive decompressPayload(platform::ResourceBytes payload, const char* firstTempFile,
+                                 const char* secondTempFile) {
+    ArchiveFile file;
+    copyText(file.path, sizeof file.path, secondTempFile);
+    file.archive = decodePayload(payload);
+    startArchiveFile(&file);
+    const bool whole = finishArchiveFile(&file) == kExitSuccess;
     deleteFileWhenFree(firstTempFile);
+    if (!whole) {
+        releaseDecodedArchive(&file.archive);
+    }
+    return file.archive;
+}
+
+void releaseDecodedArchive(DecodedArchive* archive) {
+    platform::freeMemory(archive->bytes);
+    archive->bytes = nullptr;
+    archive->size = 0;
 }

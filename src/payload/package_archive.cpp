@@ -7,6 +7,7 @@
 #include "format/entry_name.h"
 #include "payload/busy_retry.h"
 #include "payload/exact_io.h"
+#include "payload/lzma_stage.h"
 #include "payload/temp_files.h"
 #include "platform/platform.h"
 #include "system/directory_utils.h"
@@ -16,15 +17,29 @@ namespace {
 // The archive being read, with what is left of it so that no length read
 // from it is trusted beyond the bytes that really follow.
 struct ArchiveReader {
-    platform::Stream stream;
-    uint64_t remaining;
+    const unsigned char* next;
+    size_t remaining;
 };
 
+// Takes `count` bytes off the front: null when fewer are left.
+const unsigned char* takeBytes(ArchiveReader* reader, size_t count) {
+    if (count > reader->remaining) {
+        return nullptr;
+    }
+    const unsigned char* taken = reader->next;
+    reader->next += count;
+    reader->remaining -= count;
+    return taken;
+}
+
 bool readBytes(ArchiveReader* reader, void* buffer, size_t count) {
-    if (count > reader->remaining || !readExact(reader->stream, buffer, count)) {
+    const unsigned char* taken = takeBytes(reader, count);
+    if (taken == nullptr) {
         return false;
     }
-    reader->remaining -= count;
+    if (count != 0) {
+        memcpy(buffer, taken, count);
+    }
     return true;
 }
 
@@ -58,36 +73,14 @@ void readHeaderFields(ArchiveReader* reader, PackageHeader* header) {
     }
 }
 
-// One block for every entry's data: replaced only when an entry needs more,
-// by one of exactly that size, so the peak stays at the largest entry and
-// the pages already in memory are written again instead of fresh ones.
-struct EntryBuffer {
-    unsigned char* bytes;
-    size_t capacity;
-};
-
-bool reserveEntryBuffer(EntryBuffer* buffer, size_t size) {
-    if (size <= buffer->capacity) {
-        return true;
-    }
-    // The old block goes first, so the two never add up.
-    platform::freeMemory(buffer->bytes);
-    buffer->bytes = static_cast<unsigned char*>(platform::allocateMemory(size));
-    buffer->capacity = buffer->bytes == nullptr ? 0 : size;
-    return buffer->bytes != nullptr;
-}
-
-// One record's name and data, checked whole before anything is written.
-bool readEntry(ArchiveReader* reader, PackageEntry* entry, EntryBuffer* data) {
+// One record's name and data, checked whole before anything is written;
+// `data` points into the archive.
+bool readEntry(ArchiveReader* reader, PackageEntry* entry, const unsigned char** data) {
     memset(entry, 0, sizeof *entry);
-    // An empty file still gets a block; no size is added to, so none can
-    // wrap around in a 32-bit size_t.
     return readUint32(reader, &entry->nameLength) && entry->nameLength < sizeof entry->name &&
            readBytes(reader, entry->name, entry->nameLength) &&
            strlen(entry->name) == entry->nameLength && readUint32(reader, &entry->dataSize) &&
-           entry->dataSize <= reader->remaining &&
-           reserveEntryBuffer(data, entry->dataSize == 0 ? 1 : entry->dataSize) &&
-           readBytes(reader, data->bytes, entry->dataSize);
+           (*data = takeBytes(reader, entry->dataSize)) != nullptr;
 }
 
 // A file that cannot be created, or is not written whole, fails the entry.
@@ -95,12 +88,15 @@ bool readEntry(ArchiveReader* reader, PackageEntry* entry, EntryBuffer* data) {
 // was written of it goes again, so that no file that looks complete but is
 // cut short stays behind.
 bool writeEntryFile(const char* path, const unsigned char* data, uint32_t size) {
-    platform::Stream output = openStreamWhenFree(path, "wb+");
+    // The entry is whole in memory: it goes to its file through the handle
+    // in one write, without a stream's buffer and the queries that set one
+    // up.
+    platform::FileHandle output = createFileWhenFree(path);
     if (output == nullptr) {
         return false;
     }
-    bool whole = writeExact(output, data, size);
-    whole = platform::closeStream(output) && whole;
+    bool whole = writeFileExact(output, data, size);
+    whole = platform::closeFile(output) && whole;
     if (!whole) {
         deleteFileWhenFree(path);
     }
@@ -179,12 +175,13 @@ bool isDesignated(const PackageHeader& header, int32_t index) {
 }
 
 ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const char* destination,
-                       UnpackMode mode, char* launchPath, EntryBuffer* data) {
+                       UnpackMode mode, char* launchPath) {
     char madeFolder[kPathBufferSize];
     clearBuffer(madeFolder, sizeof madeFolder);
     for (int32_t i = 0; i < header.entryCount; ++i) {
         PackageEntry entry;
-        if (!readEntry(reader, &entry, data)) {
+        const unsigned char* data = nullptr;
+        if (!readEntry(reader, &entry, &data)) {
             return kExitArchiveCorrupt;
         }
         char path[kPathBufferSize];
@@ -196,9 +193,8 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
             if (!isSafeEntryName(entry.name, platform::isDbcsLeadByte) ||
                 !composeOutputPath(destination, entry.name, path) ||
                 !makeEntryLevels(destination, entry.name, madeFolder) ||
-                !(mode == UnpackMode::kInstall
-                      ? replaceEntryFile(path, data->bytes, entry.dataSize)
-                      : writeEntryFile(path, data->bytes, entry.dataSize))) {
+                !(mode == UnpackMode::kInstall ? replaceEntryFile(path, data, entry.dataSize)
+                                               : writeEntryFile(path, data, entry.dataSize))) {
                 result = kExitEntryOutput;
             } else if (mode == UnpackMode::kExtractAndLaunch && isDesignated(header, i)) {
                 copyText(launchPath, kPathBufferSize, path);
@@ -214,45 +210,47 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
     return reader->remaining == 0 ? kExitSuccess : kExitArchiveCorrupt;
 }
 
+ExitCode unpackArchive(const unsigned char* archive, size_t archiveSize, const char* destination,
+                       UnpackMode mode, char* launchPath) {
+    ArchiveReader reader = {archive, archive == nullptr ? 0 : archiveSize};
+    PackageHeader header;
+    memset(&header, 0, sizeof header);
+    if (!readBytes(&reader, header.magic, sizeof header.magic) ||
+        memcmp(header.magic, kPackageMagic, sizeof kPackageMagic) != 0) {
+        // The second temporary file stays behind for inspection.
+        return kExitArchiveCorrupt;
+    }
+    readHeaderFields(&reader, &header);
+    return unpackEntries(&reader, header, destination, mode, launchPath);
+}
+
 } // namespace
 
 bool composeOutputPath(const char* directory, const char* name, char* path) {
     return joinPath(path, kPathBufferSize, directory, name, platform::isDbcsLeadByte);
 }
 
-ExitCode unpackPackage(const char* archivePath, const char* destination, UnpackMode mode,
+ExitCode unpackPackage(ArchiveFile* file, const char* destination, UnpackMode mode,
                        char* launchPath) {
     clearBuffer(launchPath, kPathBufferSize);
-    // Read-only: the archive is only read, and a scanner that holds the
-    // fresh file may still let readers in.
-    ArchiveReader reader = {openStreamWhenFree(archivePath, "rb"), 0};
-    if (reader.stream == nullptr) {
-        return kExitArchiveOpen;
+    // An install replaces what is there: it starts only from an archive
+    // that is whole on disk. Extract mode fills a fresh directory of its
+    // own, so its entries are written while the archive file is.
+    if (mode == UnpackMode::kInstall) {
+        const ExitCode written = finishArchiveFile(file);
+        if (written != kExitSuccess) {
+            return written;
+        }
     }
-    int64_t size = -1;
-    if (platform::seekStream(reader.stream, 0, platform::kSeekEnd)) {
-        size = platform::tellStream(reader.stream);
+    ExitCode result =
+        unpackArchive(file->archive.bytes, file->archive.size, destination, mode, launchPath);
+    const ExitCode written = finishArchiveFile(file);
+    if (written != kExitSuccess) {
+        clearBuffer(launchPath, kPathBufferSize);
+        return written;
     }
-    if (size < 0 || !platform::seekStream(reader.stream, 0, platform::kSeekSet)) {
-        size = 0;
-    }
-    reader.remaining = static_cast<uint64_t>(size);
-
-    PackageHeader header;
-    memset(&header, 0, sizeof header);
-    if (!readBytes(&reader, header.magic, sizeof header.magic) ||
-        memcmp(header.magic, kPackageMagic, sizeof kPackageMagic) != 0) {
-        // The second temporary file stays behind for inspection.
-        platform::closeStream(reader.stream);
-        return kExitArchiveCorrupt;
-    }
-    readHeaderFields(&reader, &header);
-    EntryBuffer data = {nullptr, 0};
-    const ExitCode result = unpackEntries(&reader, header, destination, mode, launchPath, &data);
-    platform::freeMemory(data.bytes);
-    platform::closeStream(reader.stream);
     if (result == kExitSuccess) {
-        deleteFileWhenFree(archivePath);
+        deleteFileWhenFree(file->path);
     }
     return result;
 }

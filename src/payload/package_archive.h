@@ -6,6 +6,7 @@
 
 #include "common/exit_code.h"
 #include "format/package_format.h"
+#include "payload/lzma_stage.h"
 
 struct PackageHeader {
     unsigned char magic[3];
@@ -26,10 +27,12 @@ enum class UnpackMode { kInstall, kExtractAndLaunch };
 // 260-byte buffer. False (and an empty path) when it does not fit.
 bool composeOutputPath(const char* directory, const char* name, char* path);
 
-// Writes the entries of the archive at `archivePath` into `destination`.
-// Install mode leaves out the designated entry; extract-and-launch mode
-// writes all and puts the designated entry's path into `launchPath` (260
-// bytes, empty when nothing is designated). Returns kExitSuccess,
-// kExitArchiveOpen, kExitArchiveCorrupt or kExitEntryOutput.
-ExitCode unpackPackage(const char* archivePath, const char* destination, UnpackMode mode,
+// Writes the entries of the archive in `file` (its write started) into
+// `destination`, and deletes the file once all are written. Install mode
+// leaves out the designated entry; extract-and-launch mode writes all and
+// puts the designated entry's path into `launchPath` (260 bytes, empty when
+// nothing is designated). Returns kExitSuccess, kExitArchiveOpen (the file
+// could not be opened), kExitArchiveCorrupt (not written whole, or not an
+// archive) or kExitEntryOutput.
+ExitCode unpackPackage(ArchiveFile* file, const char* destination, UnpackMode mode,
                        char* launchPath);

@@ -35,23 +35,22 @@ bool makeTempFileName(const char* directory, char* name) {
     return true;
 }
 
-bool writePayloadResource(const char* path) {
+bool writePayloadResource(const char* path, platform::ResourceBytes* payload) {
     const platform::ResourceBytes resource =
         platform::loadResource(kPayloadResourceType, kPayloadResourceId);
+    *payload = {resource.bytes, 0};
     platform::FileHandle file = platform::createFileForWriting(path);
     if (file == nullptr) {
         return false;
     }
-    // A short write is not reported here: the decoder meets a cut stream
-    // and the run ends with the archive error.
+    // A short write is not reported here: the decoder is handed what reached
+    // the file, meets a cut stream, and the run ends with the archive error.
     uint32_t written = 0;
-    if (resource.bytes != nullptr && resource.size != 0) {
-        platform::writeFile(file, resource.bytes, resource.size, &written);
+    if (resource.bytes != nullptr && resource.size != 0 &&
+        platform::writeFile(file, resource.bytes, resource.size, &written)) {
+        payload->size = written < resource.size ? written : resource.size;
     }
     platform::closeFile(file);
-    // The bytes are on disk now; keeping them resident would only add to the
-    // decoder's peak.
-    platform::releaseResource(resource);
     return true;
 }
 

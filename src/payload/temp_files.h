@@ -4,6 +4,8 @@
 
 #include <stdint.h>
 
+#include "platform/platform.h"
+
 constexpr const char* kTempPrefix = "vem";
 constexpr const char* kPayloadResourceType = "PACKAGE";
 constexpr uint16_t kPayloadResourceId = 105;
@@ -17,8 +19,10 @@ bool getTempDirectory(char* directory);
 bool makeTempFileName(const char* directory, char* name);
 
 // Copies the payload resource unchanged into the file at `path`. False only
-// when the file cannot be created (exit code 7).
-bool writePayloadResource(const char* path);
+// when the file cannot be created (exit code 7). `payload` receives the
+// resource's bytes, as many as reached the file, for the decoder to read
+// where they lie; platform::releaseResource gives their pages back.
+bool writePayloadResource(const char* path, platform::ResourceBytes* payload);
 
 // Reserves a fresh name and turns it into a directory; a name that someone
 // else takes between the delete and the create is given up for a new one,

@@ -28,6 +28,9 @@ typedef struct FileObject* FileHandle;
 typedef struct FindObject* FindHandle;
 
 typedef struct StreamObject* Stream;
+
+// A thread doing work beside the main one. Null when none was started.
+typedef struct WorkerObject* Worker;
 enum SeekOrigin { kSeekSet = 0, kSeekEnd = 2 };
 
 typedef struct RegistryKeyObject* RegistryKey;

@@ -22,8 +22,16 @@ class UnpackTest : public testing::Test {
     }
 
     ExitCode unpack(const Bytes& archive, UnpackMode mode) {
-        writeBytes(archivePath(), archive);
-        return unpackPackage(archivePath().c_str(), destination.c_str(), mode, launchPath);
+        return unpackInto(archive, destination, mode);
+    }
+    // The archive as the decoding stage hands it on: in memory, its file
+    // being written.
+    ExitCode unpackInto(Bytes archive, const std::string& into, UnpackMode mode) {
+        ArchiveFile file = {};
+        copyText(file.path, sizeof file.path, archivePath().c_str());
+        file.archive = {archive.data(), archive.size()};
+        startArchiveFile(&file);
+        return unpackPackage(&file, into.c_str(), mode, launchPath);
     }
     std::string archivePath() const { return dir / "vem2.tmp"; }
     std::vector<std::string> written() const { return listDirectory(destination); }
@@ -76,10 +84,27 @@ TEST_F(UnpackTest, HostileDesignatedEntryIsRefusedOnlyWhereItIsWritten) {
     EXPECT_FALSE(fileExists(dir / "evil.txt"));
 }
 
-TEST_F(UnpackTest, MissingArchiveCannotBeOpened) {
-    EXPECT_EQ(unpackPackage((dir / "missing.tmp").c_str(), destination.c_str(),
-                            UnpackMode::kInstall, launchPath),
-              kExitArchiveOpen);
+// An archive whose file cannot be written whole is not unpacked from in
+// install mode; extract mode, which writes beside it into a directory of its
+// own, reports it as well and names nothing to start.
+TEST_F(UnpackTest, ArchiveFileNotWrittenWholeEndsTheRun) {
+    const std::vector<std::tuple<std::string, UnpackMode, ExitCode, size_t>> cases = {
+        {"createFileForWriting", UnpackMode::kInstall, kExitArchiveOpen, 0},
+        {"writeFile", UnpackMode::kInstall, kExitArchiveCorrupt, 0},
+        {"closeFile", UnpackMode::kInstall, kExitArchiveCorrupt, 0},
+        {"createFileForWriting", UnpackMode::kExtractAndLaunch, kExitArchiveOpen, 5},
+        {"writeFile", UnpackMode::kExtractAndLaunch, kExitArchiveCorrupt, 5}};
+    for (const auto& [failing, mode, result, entries] : cases) {
+        fake::reset();
+        removeTree(destination);
+        ASSERT_EQ(mkdir(destination.c_str(), 0755), 0);
+        writeBytes(archivePath(), {}); // reserved by the name service
+        fake::failCall(failing);
+        EXPECT_EQ(unpack(makeArchive(kShippedLike), mode), result) << failing;
+        EXPECT_EQ(written().size(), entries) << failing;
+        EXPECT_STREQ(launchPath, "") << failing;
+        EXPECT_TRUE(readBytes(archivePath()).empty()) << "nothing partial stays: " << failing;
+    }
 }
 
 TEST_F(UnpackTest, RecordsCutShortAreCorruptAndNotWritten) {
@@ -104,36 +129,32 @@ TEST_F(UnpackTest, EntryThatCannotBeWrittenStopsTheRun) {
     EXPECT_EQ(unpack(makeArchive({{"sub", "x"}}, 0, -1), UnpackMode::kInstall), kExitEntryOutput)
         << "a directory of that name";
 
-    fake::failCall("openStream", 2); // the first entry's output file
-    EXPECT_EQ(unpack(makeArchive({{"b.txt", "x"}}, 0, -1), UnpackMode::kInstall), kExitEntryOutput);
+    // The archive's own file is the first one written.
+    fake::failCall("createFileForWriting", 2); // the first entry's output file
+    EXPECT_EQ(unpack(makeArchive({{"b.txt", "x"}}, 0, -1), UnpackMode::kExtractAndLaunch),
+              kExitEntryOutput);
     // A short write (a full disk) leaves no file that looks complete, and
     // keeps what was written whole before it.
-    fake::failCall("writeStream", 2);
+    fake::failCall("writeFile", 3);
     EXPECT_EQ(unpack(makeArchive({{"d.txt", "x"}, {"e.txt", "y"}}, 0, -1), UnpackMode::kInstall),
               kExitEntryOutput);
     EXPECT_EQ(readBytes(destination + "/d.txt"), toBytes("x"));
     EXPECT_FALSE(fileExists(destination + "/e.txt"));
 }
 
-TEST_F(UnpackTest, EntryDataThatCannotBeAllocatedIsCorrupt) {
-    fake::failCall("allocateMemory");
-    EXPECT_EQ(unpack(makeArchive({{"a.txt", "x"}}, 0, -1), UnpackMode::kInstall),
-              kExitArchiveCorrupt);
-    EXPECT_TRUE(written().empty());
-
-    // One block serves every entry no larger than the largest before it;
-    // only a larger entry needs another.
-    fake::reset();
-    fake::failCall("allocateMemory", 2);
-    EXPECT_EQ(
-        unpack(makeArchive({{"b.txt", "longer"}, {"c.txt", "xy"}}, 0, -1), UnpackMode::kInstall),
-        kExitSuccess);
-    EXPECT_EQ(readBytes(destination + "/c.txt"), toBytes("xy"));
-    fake::reset();
-    fake::failCall("allocateMemory", 2);
-    EXPECT_EQ(
-        unpack(makeArchive({{"d.txt", "xy"}, {"e.txt", "longer"}}, 0, -1), UnpackMode::kInstall),
-        kExitArchiveCorrupt);
+// The entries are written from the archive where it lies: unpacking
+// allocates nothing, and each entry is one open, one write and one close
+// (beside the archive's own file).
+TEST_F(UnpackTest, EntriesGoFromTheArchiveToTheirFilesInOneWriteEach) {
+    const std::string large(100000, 'L');
+    EXPECT_EQ(unpack(makeArchive({{"a.txt", large}, {"b.txt", ""}, {"c.txt", "c"}}, 0, -1),
+                     UnpackMode::kExtractAndLaunch),
+              kExitSuccess);
+    EXPECT_EQ(readBytes(destination + "/a.txt"), toBytes(large));
+    EXPECT_EQ(fake::largestAllocation(), 0u);
+    EXPECT_EQ(fake::countCalls("createFileForWriting"), 1 + 3);
+    EXPECT_EQ(fake::countCalls("writeFile"), 1 + 2) << "an empty entry needs no write";
+    EXPECT_EQ(fake::countCalls("closeFile"), 1 + 3);
 }
 
 TEST_F(UnpackTest, MissingLevelsAreMadeInsideTheDestination) {
@@ -171,21 +192,22 @@ TEST_F(UnpackTest, EachFolderIsWalkedOnceForTheEntriesInIt) {
 // whole: a run that stops while writing (killed, a full disk) or cannot
 // move the file leaves the old one as it was, and nothing of its own.
 TEST_F(UnpackTest, ReinstallReplacesEachFileWholeOrNotAtAll) {
-    const std::vector<std::tuple<std::string, ExitCode, std::string>> cases = {
-        {"", kExitSuccess, "new content"},
-        {"writeStream", kExitEntryOutput, "old"},
-        {"closeStream", kExitEntryOutput, "old"},
-        {"moveFileReplacing", kExitEntryOutput, "old"}};
-    for (const auto& [failing, result, content] : cases) {
+    // The first write and close are the archive's own file's.
+    const std::vector<std::tuple<std::string, int, ExitCode, std::string>> cases = {
+        {"", 0, kExitSuccess, "new content"},
+        {"writeFile", 2, kExitEntryOutput, "old"},
+        {"closeFile", 2, kExitEntryOutput, "old"},
+        {"moveFileReplacing", 1, kExitEntryOutput, "old"}};
+    for (const auto& [failing, nth, result, content] : cases) {
         fake::reset();
         writeBytes(destination + "/a.txt", toBytes("old"));
         std::vector<std::string> whileWriting;
-        fake::onCall("writeStream", 1, [&] {
+        fake::onCall("writeFile", 2, [&] {
             whileWriting = written();
             EXPECT_EQ(readBytes(destination + "/a.txt"), toBytes("old")) << failing;
         });
         if (!failing.empty()) {
-            fake::failCall(failing);
+            fake::failCall(failing, nth);
         }
         EXPECT_EQ(unpack(makeArchive({{"a.txt", "new content"}}, 0, -1), UnpackMode::kInstall),
                   result)
@@ -218,9 +240,8 @@ TEST_F(UnpackTest, LinksPlantedInTheDestinationAreNeverWrittenThrough) {
 
     const std::string linkedDestination = dir / "linked";
     ASSERT_EQ(symlink(destination.c_str(), linkedDestination.c_str()), 0);
-    writeBytes(archivePath(), makeArchive({{"d\\e.txt", "e"}}, 0, -1));
-    EXPECT_EQ(unpackPackage(archivePath().c_str(), linkedDestination.c_str(), UnpackMode::kInstall,
-                            launchPath),
+    EXPECT_EQ(unpackInto(makeArchive({{"d\\e.txt", "e"}}, 0, -1), linkedDestination,
+                         UnpackMode::kInstall),
               kExitSuccess);
     EXPECT_EQ(readBytes(destination + "/d/e.txt"), toBytes("e"));
 }

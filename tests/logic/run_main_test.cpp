@@ -54,8 +54,9 @@ TEST_F(RunMainTest, ExtractAndLaunchUnpacksIntoOneWorkDirectoryAndStartsEntryZer
 TEST_F(RunMainTest, BothTemporaryFilesExistOnceTheSecondIsReserved) {
     std::vector<std::string> atDecode;
     std::vector<size_t> sizes;
-    // The first stream opened is the decoder reading the first file back.
-    fake::onCall("openStream", 1, [&] {
+    // The second file created is the second temporary file, taking the
+    // decoded archive.
+    fake::onCall("createFileForWriting", 2, [&] {
         atDecode = tempFiles();
         for (const std::string& name : atDecode) {
             sizes.push_back(readBytes(temp() + "/" + name).size());
@@ -166,7 +167,7 @@ TEST_F(RunMainTest, FirstFileThatCannotBeCreatedIsExitSeven) {
 }
 
 TEST_F(RunMainTest, ArchiveThatCannotBeOpenedIsExitEight) {
-    fake::failCall("openStream", 3); // read back, written, then opened as the archive
+    fake::failCall("createFileForWriting", 2); // the archive's file
     EXPECT_EQ(runMain(""), kExitArchiveOpen);
 }
 
@@ -260,14 +261,12 @@ TEST_F(RunMainTest, EntryThatCannotBeStartedIsExitFourteen) {
 // or access denied. Every such step of a run waits for it, briefly.
 TEST_F(RunMainTest, FileHeldForAMomentIsWaitedFor) {
     const std::vector<std::pair<std::string, int>> held = {
-        {"openStream", 1}, // the first temporary file, read back
-        {"openStream", 2}, // the second, written
-        {"deleteFile", 1}, // the first, when decoded
-        {"deleteFile", 2}, // the work directory's reserving file
+        {"createFileForWriting", 2}, // the second temporary file, written
+        {"deleteFile", 1},           // the first, when decoded
+        {"deleteFile", 2},           // the work directory's reserving file
         {"createPrivateDirectory", 1},
-        {"openStream", 3},  // the archive
-        {"openStream", 4},  // the first entry's output file
-        {"deleteFile", 3}}; // the archive, when unpacked
+        {"createFileForWriting", 3}, // the first entry's output file
+        {"deleteFile", 3}};          // the archive, when unpacked
     for (const uint32_t error : {platform::kErrorSharingViolation, platform::kErrorAccessDenied}) {
         for (const auto& [operation, nth] : held) {
             fake::reset();
@@ -284,7 +283,8 @@ TEST_F(RunMainTest, FileHeldForAMomentIsWaitedFor) {
 }
 
 TEST_F(RunMainTest, FileHeldForGoodEndsTheRunAfterABoundedWait) {
-    fake::failCall("openStream", 3, true, platform::kErrorSharingViolation); // the archive
+    // Every attempt at the archive's file: six, with five pauses between.
+    fake::failCalls("createFileForWriting", 2, 6, platform::kErrorSharingViolation);
     EXPECT_EQ(runMain(""), kExitArchiveOpen);
     unsigned waited = 0;
     for (const std::string& pause : fake::callsWithDetail("sleepMilliseconds")) {

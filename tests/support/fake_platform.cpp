@@ -136,6 +136,16 @@ uint32_t setErrorMode(uint32_t mode) {
     return posix::setErrorMode(mode);
 }
 
+// The work is done at once, on the caller's thread: the log and the
+// injected failures stay in the order of the calls.
+platform::Worker startWorker(void (*work)(void*), void* context) {
+    work(context);
+    static int finished;
+    return reinterpret_cast<platform::Worker>(&finished);
+}
+
+void finishWorker(platform::Worker) {}
+
 void sleepMilliseconds(uint32_t milliseconds) {
     // Logged, not slept: the pause's length is checked, the tests stay fast.
     log("sleepMilliseconds:" + std::to_string(milliseconds));
@@ -157,6 +167,8 @@ platform::Operations routes() {
     table.regCreateKey = regCreateKey;
     table.regSetValue = regSetValue;
     table.sleepMilliseconds = sleepMilliseconds;
+    table.startWorker = startWorker;
+    table.finishWorker = finishWorker;
     table.setErrorMode = setErrorMode;
     return table;
 }

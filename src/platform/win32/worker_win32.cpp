@@ -1,0 +1,49 @@
+// A second thread, for writing one file while the main thread writes others.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+namespace platform::win32 {
+
+namespace {
+
+struct Work {
+    void (*work)(void*);
+    void* context;
+};
+
+// The work runs on Win32 calls only, never the C runtime's, so a thread
+// of CreateThread's is enough for it. The record is the thread's to free.
+DWORD WINAPI runWork(LPVOID parameter) {
+    Work* work = static_cast<Work*>(parameter);
+    work->work(work->context);
+    HeapFree(GetProcessHeap(), 0, work);
+    return 0;
+}
+
+} // namespace
+
+Worker startWorker(void (*work)(void*), void* context) {
+    Work* record = static_cast<Work*>(HeapAlloc(GetProcessHeap(), 0, sizeof(Work)));
+    if (record == NULL) {
+        return NULL;
+    }
+    record->work = work;
+    record->context = context;
+    HANDLE thread = CreateThread(NULL, 0, runWork, record, 0, NULL);
+    if (thread == NULL) {
+        HeapFree(GetProcessHeap(), 0, record);
+    }
+    return reinterpret_cast<Worker>(thread);
+}
+
+void finishWorker(Worker worker) {
+    if (worker == NULL) {
+        return;
+    }
+    HANDLE thread = reinterpret_cast<HANDLE>(worker);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
+} // namespace platform::win32
