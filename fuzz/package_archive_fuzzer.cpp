@@ -198,19 +198,18 @@ void checkSurroundings(const Places& p) {
 
 void unpackOnce(const uint8_t* data, size_t size, UnpackMode mode) {
     const Places& p = places();
-    // A run that failed left the archive as it was: it is written again
-    // only after a success deleted it.
-    hosttree::Stamp archiveStamp = hosttree::stamp(p.archive);
-    if (archiveStamp.inode == 0) {
-        hosttree::writeFile(p.archive, data, size);
-        archiveStamp = hosttree::stamp(p.archive);
-    }
     const Expected expected = model(data, size, mode, p.destination);
 
     char launchPath[kPathBufferSize];
     memset(launchPath, 'L', sizeof launchPath);
-    const ExitCode result =
-        unpackPackage(p.archive.c_str(), data, size, p.destination.c_str(), mode, launchPath);
+    // The archive as the decoding stage hands it on: in memory, its file
+    // being written beside the unpacking.
+    Bytes archive(data, data + size);
+    ArchiveFile file = {};
+    copyText(file.path, sizeof file.path, p.archive.c_str());
+    file.archive = {archive.data(), archive.size()};
+    startArchiveFile(&file);
+    const ExitCode result = unpackPackage(&file, p.destination.c_str(), mode, launchPath);
 
     const char* modeName = mode == UnpackMode::kInstall ? "install" : "extract";
     if (result != expected.code) {
@@ -222,11 +221,11 @@ void unpackOnce(const uint8_t* data, size_t size, UnpackMode mode) {
         std::string(launchPath) != expected.launchPath) {
         finding::fail("launch path differs", modeName);
     }
-    // Deleted exactly on success; otherwise left as it was, for inspection.
-    const hosttree::Stamp left = hosttree::stamp(p.archive);
-    if (result == kExitSuccess ? left.inode != 0 : !(left == archiveStamp)) {
-        finding::fail("the archive must be deleted on success and kept as it was otherwise",
-                      modeName);
+    // Deleted exactly on success; otherwise left whole, for inspection.
+    Bytes left;
+    const bool kept = hosttree::readFile(p.archive, &left);
+    if (result == kExitSuccess ? kept : !kept || left != archive) {
+        finding::fail("the archive must be deleted on success and kept whole otherwise", modeName);
     }
     checkSurroundings(p);
 

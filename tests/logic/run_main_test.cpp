@@ -169,6 +169,33 @@ TEST_F(RunMainTest, FirstFileThatCannotBeCreatedIsExitSeven) {
 TEST_F(RunMainTest, ArchiveThatCannotBeOpenedIsExitEight) {
     fake::failCall("createFileForWriting", 2); // the archive's file
     EXPECT_EQ(runMain(""), kExitArchiveOpen);
+    EXPECT_EQ(fake::countCalls("createProcess"), 0);
+}
+
+// Where no second thread can be had, the archive's file is written before
+// the unpacking, as a whole, and the run is the same.
+TEST_F(RunMainTest, NoSecondThreadWritesTheArchiveFileFirst) {
+    for (const std::string& arguments : {std::string(""), quotedTarget()}) {
+        fake::reset();
+        fake::setResource(makeLzma(makeArchive(kEntries)));
+        fake::failCall("startWorker");
+        size_t archiveAtFirstEntry = 0;
+        fake::onCall("createFileForWriting", 3, [&] {
+            for (const std::string& name : tempFiles()) {
+                const std::string path = temp() + "/" + name;
+                if (std::filesystem::is_regular_file(path)) {
+                    archiveAtFirstEntry += readBytes(path).size();
+                }
+            }
+        });
+        EXPECT_EQ(runMain(arguments.c_str()), kExitSuccess) << arguments;
+        EXPECT_EQ(archiveAtFirstEntry, makeArchive(kEntries).size()) << arguments;
+        const std::vector<std::string> left = tempFiles();
+        ASSERT_EQ(left.size(), arguments.empty() ? 1u : 0u) << "the work directory only";
+        for (const std::string& name : left) {
+            removeTree(temp() + "/" + name);
+        }
+    }
 }
 
 // Between the delete of the reserving file and the making of the directory
