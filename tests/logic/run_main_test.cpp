@@ -172,6 +172,14 @@ TEST_F(RunMainTest, ArchiveThatCannotBeOpenedIsExitEight) {
     EXPECT_EQ(fake::countCalls("createProcess"), 0);
 }
 
+// A disk that fills up while the payload is copied out: only what reached
+// the first file is decoded, which is not a whole stream.
+TEST_F(RunMainTest, FirstFileCutShortIsExitNine) {
+    fake::shortenNextWrite(100);
+    EXPECT_EQ(runMain(quotedTarget().c_str()), kExitArchiveCorrupt);
+    EXPECT_TRUE(listDirectory(target()).empty());
+}
+
 // Where no second thread can be had, the archive's file is written before
 // the unpacking, as a whole, and the run is the same.
 TEST_F(RunMainTest, NoSecondThreadWritesTheArchiveFileFirst) {

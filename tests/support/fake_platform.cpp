@@ -32,6 +32,7 @@ struct State {
     bool startProcesses = false;
     uint32_t injectedError = 0; // what getLastError reports after an injected failure
     size_t largestAllocation = 0;
+    uint32_t writeLimit = UINT32_MAX; // the next writeFile takes at most this
 };
 
 State& state() {
@@ -108,6 +109,13 @@ void* allocateMemory(size_t size) {
     return posix::allocateMemory(size);
 }
 
+// A disk that fills up: the write succeeds with fewer bytes than asked.
+bool writeFile(platform::FileHandle file, const void* data, uint32_t size, uint32_t* written) {
+    const uint32_t limit = state().writeLimit;
+    state().writeLimit = UINT32_MAX;
+    return posix::writeFile(file, data, size < limit ? size : limit, written);
+}
+
 void* reallocateMemory(void* block, size_t size) {
     noteAllocation(size);
     return posix::reallocateMemory(block, size);
@@ -168,6 +176,7 @@ platform::Operations routes() {
     table.regSetValue = regSetValue;
     table.sleepMilliseconds = sleepMilliseconds;
     table.startWorker = startWorker;
+    table.writeFile = writeFile;
     table.finishWorker = finishWorker;
     table.setErrorMode = setErrorMode;
     return table;
@@ -232,6 +241,10 @@ void failCalls(const std::string& operation, int nth, int count, uint32_t lastEr
 
 void setAnsiCodePage(unsigned codePage) {
     posix::setAnsiCodePage(codePage);
+}
+
+void shortenNextWrite(uint32_t bytes) {
+    state().writeLimit = bytes;
 }
 
 size_t largestAllocation() {

@@ -34,6 +34,10 @@ void setAnsiCodePage(unsigned codePage);
 // The largest block asked of allocateMemory or reallocateMemory since reset().
 size_t largestAllocation();
 
+// The next writeFile succeeds but takes at most `bytes`, as on a disk that
+// fills up.
+void shortenNextWrite(uint32_t bytes);
+
 // Opening a key for writing under this root fails, as for a user without
 // rights there.
 void denyRegistryWrites(bool machine, bool user);
