@@ -208,11 +208,21 @@ struct Entry<Operation, Result (*)(Arguments...)> {
 #include "platform/operations.def"
 #undef VEM_OPERATION
 
+// A close that is made to fail still lets the handle go, as CloseHandle
+// does: the handle is gone whatever the call returned.
+bool closeFileReleasing(platform::FileHandle file) {
+    log("closeFile");
+    const bool fails = shouldFail("closeFile");
+    const bool closed = posix::closeFile(file);
+    return !fails && closed;
+}
+
 void install() {
 #define VEM_OPERATION(result, name, parameters, failure)                                           \
     platform::operations.name = Entry<name##Operation, decltype(platform::Operations::name)>::call;
 #include "platform/operations.def"
 #undef VEM_OPERATION
+    platform::operations.closeFile = closeFileReleasing;
 }
 
 // Whatever links the fake runs on it from the start.
