@@ -44,7 +44,9 @@ class DescribedSetup : public WineStubTest {
     void uninstall(const WineRegistry& registry, const fs::path& target) {
         const std::string quiet = textOf(registry, kUninstallKey, "QuietUninstallString");
         EXPECT_EQ(run(quiet), kExitDescribedSuccess) << quiet;
-        for (int i = 0; i < 100 && fs::exists(target / "Uninstall.exe"); ++i) {
+        // The removal finishes in a copy that waits for this run to end; on a
+        // loaded machine that takes more than ten seconds now and then.
+        for (int i = 0; i < 600 && fs::exists(target / "Uninstall.exe"); ++i) {
             usleep(100000);
         }
         prefix->waitForServer();
