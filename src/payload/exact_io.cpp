@@ -48,3 +48,8 @@ bool writeFileExact(platform::FileHandle file, const void* buffer, size_t count)
                                         : size_t{0};
                          });
 }
+
+bool writeAndClose(platform::FileHandle file, const void* buffer, size_t count) {
+    const bool whole = writeFileExact(file, buffer, count);
+    return platform::closeFile(file) && whole;
+}

@@ -15,3 +15,6 @@ bool writeExact(platform::Stream stream, const void* buffer, size_t count);
 // Writes `count` bytes to an open file; true only when all of them were
 // taken.
 bool writeFileExact(platform::FileHandle file, const void* buffer, size_t count);
+
+// writeFileExact, then closes the file: true only when both succeeded.
+bool writeAndClose(platform::FileHandle file, const void* buffer, size_t count);

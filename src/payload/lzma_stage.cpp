@@ -10,14 +10,8 @@
 
 namespace {
 
-// The output of one decode, however it was made.
-struct Decoded {
-    unsigned char* bytes;
-    size_t size;
-};
-
-Decoded decode(const LzmaAloneHeader& header, const unsigned char* data, size_t dataSize) {
-    Decoded decoded = {nullptr, 0};
+DecodedArchive decode(const LzmaAloneHeader& header, const unsigned char* data, size_t dataSize) {
+    DecodedArchive decoded = {nullptr, 0};
     LzmaProperties properties;
     if (!splitPropertiesByte(header.propertiesByte, &properties)) {
         return decoded;
@@ -52,14 +46,13 @@ void writeArchiveFile(void* context) {
     if (!file->opened) {
         return;
     }
-    bool whole = writeFileExact(output, file->archive.bytes, file->archive.size);
-    file->whole = platform::closeFile(output) && whole;
+    file->whole = writeAndClose(output, file->archive.bytes, file->archive.size);
 }
 
 } // namespace
 
 DecodedArchive decodePayload(platform::ResourceBytes payload) {
-    Decoded decoded = {nullptr, 0};
+    DecodedArchive decoded = {nullptr, 0};
     // The payload is decoded where it lies, from the bytes that were written
     // to the first file: reading that file back would hold the compressed
     // bytes twice while decoding.
@@ -68,7 +61,7 @@ DecodedArchive decodePayload(platform::ResourceBytes payload) {
         decoded = decode(header, payload.bytes + kLzmaAloneHeaderSize,
                          payload.size - kLzmaAloneHeaderSize);
     }
-    return {decoded.bytes, decoded.size};
+    return decoded;
 }
 
 void startArchiveFile(ArchiveFile* file) {

@@ -37,9 +37,7 @@ bool readBytes(ArchiveReader* reader, void* buffer, size_t count) {
     if (taken == nullptr) {
         return false;
     }
-    if (count != 0) {
-        memcpy(buffer, taken, count);
-    }
+    memcpy(buffer, taken, count);
     return true;
 }
 
@@ -95,8 +93,7 @@ bool writeEntryFile(const char* path, const unsigned char* data, uint32_t size) 
     if (output == nullptr) {
         return false;
     }
-    bool whole = writeFileExact(output, data, size);
-    whole = platform::closeFile(output) && whole;
+    const bool whole = writeAndClose(output, data, size);
     if (!whole) {
         deleteFileWhenFree(path);
     }
