@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
+#include <sstream>
 
 namespace vempack_test {
 namespace {
@@ -242,6 +244,47 @@ TEST_F(VempackCli, ListTellsAPayloadFromAnyOtherFile) {
     const RunResult result = run({"list", scratch / "big.lzma"});
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("does not fit in 32 bits"), std::string::npos) << result.err;
+}
+
+// An archive larger than its dictionary is packed with files that share
+// content side by side; the designation follows its entry.
+TEST_F(VempackCli, OrdersEntriesBySharedContentOnlyPastTheDictionary) {
+    // C is A but for a byte, B shares A's first half, D shares nothing.
+    const Bytes a = noiseBytes(3000, 11);
+    Bytes b(a.begin(), a.begin() + 1500);
+    const Bytes rest = noiseBytes(1500, 12);
+    b.insert(b.end(), rest.begin(), rest.end());
+    Bytes nearA = a;
+    nearA[1000] ^= 0xFF;
+    writeBytes(scratch / "A", a);
+    writeBytes(scratch / "B", b);
+    writeBytes(scratch / "C", nearA);
+    writeBytes(scratch / "D", noiseBytes(3000, 13));
+    const struct {
+        std::vector<std::string> options;
+        const char* order;
+    } cases[] = {
+        {{"--dict", "4KiB"}, "A C B* D "},
+        {{"--dict", "4KiB", "--keep-order"}, "A B* C D "},
+        {{}, "A B* C D "}, // 16 KiB holds it all
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"create", "-o", scratch / "p.lzma", "--launch", "B"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        for (const char* name : {"A", "B", "C", "D"}) {
+            args.push_back(scratch / name);
+        }
+        ASSERT_EQ(run(args).status, 0) << c.order;
+        const RunResult listed = run({"list", scratch / "p.lzma"});
+        std::string order;
+        std::istringstream lines(listed.out);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.size() > 6 && std::isdigit(static_cast<unsigned char>(line[4]))) {
+                order += line.substr(line.rfind(' ') + 1) + (line[6] == '*' ? "* " : " ");
+            }
+        }
+        EXPECT_EQ(order, c.order) << listed.out;
+    }
 }
 
 } // namespace

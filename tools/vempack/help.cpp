@@ -58,7 +58,7 @@ constexpr char kPackingOptions[] =
   --raw-name         store names byte for byte, unchecked (to build hostile
                      payloads for tests)
 
-Inputs, stored in command-line order:
+Inputs, stored in command-line order (but see --keep-order):
   FILE               under its base name
   NAME=FILE          under NAME ('/' or '\' between levels: docs/a.txt)
   DIR                every file below DIR under DIR's own name as first
@@ -89,6 +89,10 @@ constexpr char kCompressionOptions[] =
   --eopm             end the data with an end marker (default: none; the
                      size in the header ends the data)
   --unknown-size     write all 0xFF as the size (needs --eopm)
+  --keep-order       pack the entries in the order given. By default an
+                     archive larger than the dictionary is packed with files
+                     that share content side by side, the first file first
+                     (the setup writes the same files; it packs smaller)
 )";
 
 } // namespace

@@ -50,6 +50,7 @@ constexpr OptionEntry kOptions[] = {
     {"--lp", true, kCompressing},
     {"--pb", true, kCompressing},
     {"--eopm", false, kCompressing},
+    {"--keep-order", false, kCompressing},
     {"--unknown-size", false, kCompressing},
     {"--stub", true, kBuilding},
     {"--arch", true, kBuilding},
@@ -153,6 +154,8 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
         line.launchName = value;
     } else if (name == "--no-launch") {
         line.noLaunch = true;
+    } else if (name == "--keep-order") {
+        line.keepOrder = true;
     } else if (name == "--raw-name") {
         line.rawNames = true;
     } else if (name == "--preset") {

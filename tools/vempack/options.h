@@ -25,6 +25,9 @@ struct CommandLine {
     std::string launchName;
     bool noLaunch = false;
     bool rawNames = false;
+    // Entries packed in the given order even where reordering them would
+    // pack smaller (entry_order.h).
+    bool keepOrder = false;
     // The Windows ANSI code page names are stored in (create, archive, build)
     // or read in (list, extract); 0 when none is given: ASCII names only.
     unsigned codePage = 0;

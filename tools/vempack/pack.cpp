@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "code_page.h"
+#include "entry_order.h"
 #include "error.h"
 #include "file_io.h"
 #include "host_files.h"
@@ -195,9 +196,16 @@ int runArchive(const CommandLine& line) {
     return 0;
 }
 
+Bytes archiveToCompress(Package& package, const CommandLine& line) {
+    if (!line.keepOrder) {
+        orderForDictionary(package, line.lzma.dictionarySize);
+    }
+    return writeArchive(package);
+}
+
 Bytes createPayload(const CommandLine& line, const OutputFile* output, PackSummary* summary) {
-    const Package package = buildPackage(line, output);
-    const Bytes archive = writeArchive(package);
+    Package package = buildPackage(line, output);
+    const Bytes archive = archiveToCompress(package, line);
     Bytes payload = compressShowingProgress(archive, line.lzma);
     if (summary != nullptr) {
         *summary = summarize(package, archive.size(), payload.size(), codePageOf(line));
