@@ -125,8 +125,19 @@ if want win32 && ! has_suite_src /etc/apt "$source_suite"; then
   refresh=1
 fi
 
+# A mirror caught mid-sync fails one index now and then ("File has unexpected
+# size"): try again, then go on with the indexes that did arrive and let the
+# install say whether anything it needs is missing.
+apt_update() {
+  local try
+  for try in 1 2 3; do
+    $SUDO apt-get update -qq && return 0
+    ((try == 3)) || sleep $((try * 10))
+  done
+  echo "$0: apt-get update failed three times; going on with the indexes it fetched" >&2
+}
 if ((${#missing[@]})) || ((${refresh:-0})); then
-  $SUDO apt-get update -qq
+  apt_update
 fi
 if ((${#missing[@]})); then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
