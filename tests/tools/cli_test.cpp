@@ -1,6 +1,7 @@
 // The vempack program end to end, as a build or a test author runs it.
 #include "archive.h"
 #include "payloads.h"
+#include "pe_test_image.h"
 #include "run_vempack.h"
 
 #include <gtest/gtest.h>
@@ -260,17 +261,21 @@ TEST_F(VempackCli, OrdersEntriesBySharedContentOnlyPastTheDictionary) {
     writeBytes(scratch / "B", b);
     writeBytes(scratch / "C", nearA);
     writeBytes(scratch / "D", noiseBytes(3000, 13));
+    writeBytes(scratch / "stub.exe", makeTestImage());
     const struct {
         std::vector<std::string> options;
         const char* order;
     } cases[] = {
-        {{"--dict", "4KiB"}, "A C B* D "},
-        {{"--dict", "4KiB", "--keep-order"}, "A B* C D "},
-        {{}, "A B* C D "}, // 16 KiB holds it all
+        {{"create", "--dict", "4KiB"}, "A C B* D "},
+        {{"create", "--dict", "4KiB", "--keep-order"}, "A B* C D "},
+        {{"create"}, "A B* C D "}, // 16 KiB holds it all
+        {{"build", "--stub", scratch / "stub.exe", "--product", "Acme Tool", "--program", "A",
+          "--no-uninstaller", "--dict", "4KiB"},
+         "A C B* D "},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args{"create", "-o", scratch / "p.lzma", "--launch", "B"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"-o", scratch / "p.lzma", "--launch", "B"});
         for (const char* name : {"A", "B", "C", "D"}) {
             args.push_back(scratch / name);
         }
