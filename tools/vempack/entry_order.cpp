@@ -12,7 +12,7 @@ namespace {
 
 // A bottom-k sketch: the smallest distinct hashes of every 8-byte window.
 // Two files' sketches share values in proportion to the content they share.
-constexpr std::size_t kSketchSize = 256;
+constexpr std::size_t kSketchSize = 512;
 // A window found in this many entries or more (runs of zeros, a common
 // header) says nothing about which of them belong together.
 constexpr std::size_t kMaxEntriesPerValue = 64;
