@@ -73,11 +73,7 @@ Bytes payloadToEmbed(const CommandLine& line, const std::string& stubPath, const
         addUninstaller(line.product, uninstallerBeside(stubPath), package, codePage);
         *description = descriptionResource(line.product, package, codePage);
         addUninstallList(line.product, *description, package);
-        const Bytes archive = archiveToCompress(package, line);
-        Bytes payload = compressShowingProgress(archive, line.lzma);
-        summary = summarize(package, archive.size(), payload.size(), codePage);
-        summary.dictionary = dictionarySizeFor(archive.size(), line.lzma.dictionarySize);
-        return payload;
+        return compressPackage(package, line, &summary);
     }
     if (line.payloadPath.empty()) {
         return createPayload(line, &output, &summary);

@@ -31,9 +31,10 @@ PackSummary summarize(const Package& package, std::uint64_t bytesIn, std::uint64
 // Compresses as create does, with progress on a terminal.
 Bytes compressShowingProgress(const Bytes& data, const LzmaSettings& settings);
 
-// The archive of `package` as it is compressed: its entries ordered for the
-// dictionary unless --keep-order (entry_order.h).
-Bytes archiveToCompress(Package& package, const CommandLine& line);
+// `package` packed and compressed as the command line says: its entries
+// ordered for the dictionary unless --keep-order (entry_order.h); what was
+// packed goes to `summary`.
+Bytes compressPackage(Package& package, const CommandLine& line, PackSummary* summary);
 
 // The compressed payload that create writes: the files packed and
 // compressed as the command line says, `output` left out of the inputs;

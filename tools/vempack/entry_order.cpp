@@ -66,7 +66,7 @@ std::vector<std::vector<Neighbour>> neighboursOf(const std::vector<PackageEntry>
     std::vector<std::size_t> touched;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         for (const std::uint64_t value : sketches[i]) {
-            const std::vector<std::size_t>& with = holders[value];
+            const std::vector<std::size_t>& with = holders.at(value);
             if (with.size() >= kMaxEntriesPerValue) {
                 continue;
             }

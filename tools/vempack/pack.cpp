@@ -196,22 +196,22 @@ int runArchive(const CommandLine& line) {
     return 0;
 }
 
-Bytes archiveToCompress(Package& package, const CommandLine& line) {
+Bytes compressPackage(Package& package, const CommandLine& line, PackSummary* summary) {
     if (!line.keepOrder) {
         orderForDictionary(package, line.lzma.dictionarySize);
     }
-    return writeArchive(package);
-}
-
-Bytes createPayload(const CommandLine& line, const OutputFile* output, PackSummary* summary) {
-    Package package = buildPackage(line, output);
-    const Bytes archive = archiveToCompress(package, line);
+    const Bytes archive = writeArchive(package);
     Bytes payload = compressShowingProgress(archive, line.lzma);
     if (summary != nullptr) {
         *summary = summarize(package, archive.size(), payload.size(), codePageOf(line));
         summary->dictionary = dictionarySizeFor(archive.size(), line.lzma.dictionarySize);
     }
     return payload;
+}
+
+Bytes createPayload(const CommandLine& line, const OutputFile* output, PackSummary* summary) {
+    Package package = buildPackage(line, output);
+    return compressPackage(package, line, summary);
 }
 
 int runCreate(const CommandLine& line) {
