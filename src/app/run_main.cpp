@@ -37,8 +37,8 @@ bool startEntry(const char* path, uint32_t errorMode) {
 }
 
 // Steps shared by both modes: the resource into the first temporary file,
-// the second reserved, the payload decoded and its write into the second
-// started, the first deleted.
+// the second reserved, the payload's decode into the second started, the
+// first deleted.
 ExitCode preparePayload(ArchiveFile* file, char* tempDirectory) {
     char firstTempFile[kPathBufferSize];
     platform::ResourceBytes payload = {nullptr, 0};
@@ -54,12 +54,9 @@ ExitCode preparePayload(ArchiveFile* file, char* tempDirectory) {
     if (!makeTempFileName(tempDirectory, file->path)) {
         return kExitTempFileName;
     }
-    file->archive = decodePayload(payload);
-    startArchiveFile(file);
+    // The decode goes on beside what follows; the first file is not read.
+    startPayloadDecode(file, payload);
     deleteFileWhenFree(firstTempFile);
-    // The compressed bytes are spent: their pages need not stay resident
-    // while the entries are written.
-    platform::releaseResource(payload);
     return kExitSuccess;
 }
 

@@ -44,38 +44,125 @@ bool startDecoder(const LzmaProperties& properties, uint32_t dictionarySize, lzm
     return lzma_raw_decoder(stream, filters) == LZMA_OK;
 }
 
-// One pass over the whole input into the whole output. A stream without an
-// end marker is complete once the output is full; one with a marker may end
-// earlier. Anything else (corrupt data, input that runs out first) fails
-// and keeps nothing.
-size_t decodeOnce(const LzmaProperties& properties, uint32_t dictionarySize,
-                  const unsigned char* input, size_t inputSize, unsigned char* output,
-                  size_t outputSize) {
-    lzma_stream stream;
-    if (!startDecoder(properties, dictionarySize, &stream)) {
-        return 0;
+// Starts a pass of the sliced decode. A first pass takes no larger a
+// dictionary than the output: no match can reach further back than the
+// output is long, so more would only cost memory.
+bool startPass(LzmaSlices* slices) {
+    slices->passProduced = 0;
+    slices->running = startDecoder(slices->properties, slices->passDictionary, &slices->stream);
+    return slices->running;
+}
+
+void endPass(LzmaSlices* slices) {
+    if (slices->running) {
+        lzma_end(&slices->stream);
+        slices->running = false;
     }
-    stream.next_in = input;
-    stream.avail_in = inputSize;
-    stream.next_out = output;
-    stream.avail_out = outputSize;
-    lzma_ret status = LZMA_OK;
-    while (status == LZMA_OK && stream.avail_out != 0) {
-        const size_t before = stream.avail_out + stream.avail_in;
-        status = lzma_code(&stream, LZMA_FINISH);
-        if (status == LZMA_OK && stream.avail_out + stream.avail_in == before) {
-            status = LZMA_BUF_ERROR; // no progress: the input ran out
+}
+
+// Runs the pass's decoder into `room` bytes at `at`: the bytes it made.
+// A status other than LZMA_OK ends the pass; a call that moves nothing
+// means the input ran out.
+size_t runPass(LzmaSlices* slices, unsigned char* at, size_t room, lzma_ret* status) {
+    lzma_stream* stream = &slices->stream;
+    stream->next_out = at;
+    stream->avail_out = room;
+    *status = LZMA_OK;
+    while (*status == LZMA_OK && stream->avail_out != 0) {
+        const size_t before = stream->avail_out + stream->avail_in;
+        *status = lzma_code(stream, LZMA_FINISH);
+        if (*status == LZMA_OK && stream->avail_out + stream->avail_in == before) {
+            *status = LZMA_BUF_ERROR;
         }
     }
-    const size_t produced = outputSize - stream.avail_out;
-    lzma_end(&stream);
+    const size_t made = room - stream->avail_out;
+    slices->passProduced += made;
+    return made;
+}
+
+// A second pass decodes again what the first made final: the same bytes,
+// which go to a scrap buffer so that nothing final is written twice (a
+// reader may be using it).
+bool catchUp(LzmaSlices* slices) {
+    unsigned char scrap[16384];
+    lzma_ret status = LZMA_OK;
+    while (slices->passProduced < slices->produced) {
+        const size_t behind = slices->produced - slices->passProduced;
+        runPass(slices, scrap, behind < sizeof scrap ? behind : sizeof scrap, &status);
+        if (status != LZMA_OK && slices->passProduced < slices->produced) {
+            return false;
+        }
+    }
+    return true;
+}
+
+LzmaSliceState finish(LzmaSlices* slices, LzmaSliceState state) {
+    endPass(slices);
+    slices->state = state;
+    return state;
+}
+
+} // namespace
+
+void startLzmaSlices(LzmaSlices* slices, const LzmaProperties& properties, uint32_t dictionarySize,
+                     const unsigned char* input, size_t inputSize, unsigned char* output,
+                     size_t outputSize) {
+    slices->properties = properties;
+    slices->input = input;
+    slices->inputSize = inputSize;
+    slices->output = output;
+    slices->outputSize = outputSize;
+    slices->produced = 0;
+    slices->running = false;
+    slices->passProduced = 0;
+    const bool sized = outputSize != 0 && outputSize <= UINT32_MAX && output != nullptr;
+    slices->state = sized ? LzmaSliceState::kDecoding : LzmaSliceState::kFailed;
+    const uint32_t size = sized ? static_cast<uint32_t>(outputSize) : 0;
+    slices->passDictionary = dictionarySize < size ? dictionarySize : size;
+}
+
+LzmaSliceState decodeLzmaSlice(LzmaSlices* slices, size_t slice) {
+    if (slices->state != LzmaSliceState::kDecoding) {
+        return slices->state;
+    }
+    if (!slices->running) {
+        if (!startPass(slices)) {
+            return finish(slices, LzmaSliceState::kFailed);
+        }
+        slices->stream.next_in = slices->input;
+        slices->stream.avail_in = slices->inputSize;
+    }
+    lzma_ret status = LZMA_OK;
+    if (catchUp(slices)) {
+        const size_t left = slices->outputSize - slices->produced;
+        slices->produced += runPass(slices, slices->output + slices->produced,
+                                    slice < left ? slice : left, &status);
+    } else {
+        status = LZMA_DATA_ERROR;
+    }
     // A full buffer is complete whatever the status: liblzma can report
     // damage in the call that fills the buffer although the damage lies in
     // data after its last byte, and that data is ignored. Every byte it
     // delivered was decoded before the damage was met.
-    const bool complete = status == LZMA_STREAM_END || stream.avail_out == 0;
-    return complete ? produced : 0;
+    if (slices->produced == slices->outputSize || status == LZMA_STREAM_END) {
+        return finish(slices, LzmaSliceState::kDecoded);
+    }
+    if (status == LZMA_OK) {
+        return slices->state;
+    }
+    endPass(slices);
+    const uint32_t size = static_cast<uint32_t>(slices->outputSize);
+    if (slices->passDictionary >= size) {
+        return finish(slices, LzmaSliceState::kFailed);
+    }
+    // The dictionary size field has no say in the output: a header that
+    // understates it gets a second pass with a dictionary as large as the
+    // output, which every valid stream fits.
+    slices->passDictionary = size;
+    return slices->state;
 }
+
+namespace {
 
 // The output of one pass over a stream that states no size, in a buffer
 // kept across passes so that a retry does not grow it again.
@@ -139,21 +226,11 @@ lzma_ret decodeGrowing(const LzmaProperties& properties, uint32_t dictionarySize
 size_t decodeLzmaKnownSize(const LzmaProperties& properties, uint32_t dictionarySize,
                            const unsigned char* input, size_t inputSize, unsigned char* output,
                            size_t outputSize) {
-    if (outputSize == 0 || outputSize > UINT32_MAX) {
-        return 0;
+    LzmaSlices slices;
+    startLzmaSlices(&slices, properties, dictionarySize, input, inputSize, output, outputSize);
+    while (decodeLzmaSlice(&slices, SIZE_MAX) == LzmaSliceState::kDecoding) {
     }
-    const uint32_t size = static_cast<uint32_t>(outputSize);
-    // No match can reach further back than the output is long, so a larger
-    // dictionary would only cost memory.
-    const uint32_t bounded = dictionarySize < size ? dictionarySize : size;
-    const size_t produced = decodeOnce(properties, bounded, input, inputSize, output, size);
-    if (produced != 0 || bounded >= size) {
-        return produced;
-    }
-    // The dictionary size field has no say in the output: a header that
-    // understates it gets a second try with a dictionary as large as the
-    // output, which every valid stream fits.
-    return decodeOnce(properties, size, input, inputSize, output, size);
+    return slices.state == LzmaSliceState::kDecoded ? slices.produced : 0;
 }
 
 DecodedBytes decodeLzmaUnknownSize(const LzmaProperties& properties, uint32_t dictionarySize,

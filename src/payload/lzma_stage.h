@@ -2,10 +2,12 @@
 // to the second temporary file, and the first deleted.
 #pragma once
 
+#include <atomic>
 #include <stddef.h>
 
 #include "common/bounded_text.h"
 #include "common/exit_code.h"
+#include "payload/lzma_decoder.h"
 #include "platform/platform.h"
 
 // The package archive in memory, as decoded: the bytes the second temporary
@@ -16,27 +18,51 @@ struct DecodedArchive {
     size_t size;
 };
 
-// The second temporary file and the write that fills it with the archive.
-// The write may go on beside the unpacking, which reads the same bytes.
-struct ArchiveFile {
-    char path[kPathBufferSize];
-    DecodedArchive archive;
-    platform::Worker writer; // null once finished, or when written at once
-    bool opened;             // the file could be opened for writing
-    bool whole;              // and took every byte
+// The payload's decode, on a second thread beside the unpacking where one
+// can be had, else a slice at a time as the unpacking asks for bytes.
+struct PayloadDecode {
+    LzmaSlices slices;               // the decoder's own while it runs
+    platform::ResourceBytes payload; // given back once decoded
+    std::atomic<size_t> final;       // bytes at the front that are final
+    std::atomic<LzmaSliceState> state;
+    platform::Signal progress; // raised after every slice
+    platform::Worker decoder;  // null: decoded on demand
 };
 
-// Decodes `payload`, the bytes that reached the first temporary file.
-DecodedArchive decodePayload(platform::ResourceBytes payload);
+// The second temporary file, filled with the archive as it is decoded, by
+// the thread that unpacks it.
+struct ArchiveFile {
+    char path[kPathBufferSize];
+    DecodedArchive archive; // `size` is what is final so far
+    PayloadDecode decode;
+    platform::FileHandle output; // open while bytes are still to come
+    size_t written;
+    bool opened; // the file could be opened for writing
+    bool whole;  // and took every byte so far
+};
 
-// Starts writing `file->archive` to `file->path`, on a second thread where
-// one can be had, else at once.
+// Starts decoding `payload`, the bytes that reached the first temporary
+// file, into `file->archive`, and opens `file->path` to receive it. `file`
+// is as zero-initialised but for its path.
+void startPayloadDecode(ArchiveFile* file, platform::ResourceBytes payload);
+
+// For an archive already whole in `file->archive`: opens its file.
 void startArchiveFile(ArchiveFile* file);
 
-// Waits for the write: kExitSuccess when the file holds the whole archive,
-// kExitArchiveOpen when it could not be opened, kExitArchiveCorrupt when it
-// did not take the whole archive (it is emptied then, so that nothing
-// partial is ever unpacked from it).
+// Waits until at least `wanted` bytes of the archive are final or the
+// decode has ended, writing what is final to the file meanwhile, and
+// returns how many are final: fewer than `wanted` only at the archive's
+// end, and none once the decode has failed.
+size_t awaitArchive(ArchiveFile* file, size_t wanted);
+
+// True once the payload turned out not to decode: nothing it gave counts.
+bool decodeFailed(const ArchiveFile* file);
+
+// Waits for the decode's end and the file: kExitSuccess when the file holds
+// the whole archive, kExitArchiveOpen when it could not be opened,
+// kExitArchiveCorrupt when it did not take the whole archive or the payload
+// did not decode (it is emptied then, so that nothing partial is ever
+// unpacked from it).
 ExitCode finishArchiveFile(ArchiveFile* file);
 
 // The stage at once: decodes `payload` into the second temporary file and

@@ -14,21 +14,27 @@
 
 namespace {
 
-// The archive being read, with what is left of it so that no length read
+// The archive being read, as far as it is decoded, so that no length read
 // from it is trusted beyond the bytes that really follow.
 struct ArchiveReader {
-    const unsigned char* next;
-    size_t remaining;
+    ArchiveFile* file; // null: `bytes` is all there is
+    const unsigned char* bytes;
+    size_t offset;
+    size_t available;
 };
 
-// Takes `count` bytes off the front: null when fewer are left.
+// Takes `count` bytes off the front, waiting for the decode where they are
+// not there yet: null when the archive ends first.
 const unsigned char* takeBytes(ArchiveReader* reader, size_t count) {
-    if (count > reader->remaining) {
+    if (count > reader->available - reader->offset && reader->file != nullptr) {
+        const size_t wanted = count > SIZE_MAX - reader->offset ? SIZE_MAX : reader->offset + count;
+        reader->available = awaitArchive(reader->file, wanted);
+    }
+    if (reader->available < reader->offset || count > reader->available - reader->offset) {
         return nullptr;
     }
-    const unsigned char* taken = reader->next;
-    reader->next += count;
-    reader->remaining -= count;
+    const unsigned char* taken = reader->bytes + reader->offset;
+    reader->offset += count;
     return taken;
 }
 
@@ -172,10 +178,10 @@ bool isDesignated(const PackageHeader& header, int32_t index) {
 }
 
 ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const char* destination,
-                       UnpackMode mode, char* launchPath) {
+                       UnpackMode mode, char* launchPath, int32_t* done) {
     char madeFolder[kPathBufferSize];
     clearBuffer(madeFolder, sizeof madeFolder);
-    for (int32_t i = 0; i < header.entryCount; ++i) {
+    for (int32_t i = 0; i < header.entryCount; *done = ++i) {
         PackageEntry entry;
         const unsigned char* data = nullptr;
         if (!readEntry(reader, &entry, &data)) {
@@ -204,21 +210,68 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
     // Bytes after the last counted record are entries that the count leaves
     // out (a count of 0 or below included): the archive is not what it says,
     // and installing only part of it would pass for success.
-    return reader->remaining == 0 ? kExitSuccess : kExitArchiveCorrupt;
+    return takeBytes(reader, 1) == nullptr && !(reader->file && decodeFailed(reader->file))
+               ? kExitSuccess
+               : kExitArchiveCorrupt;
 }
 
-ExitCode unpackArchive(const unsigned char* archive, size_t archiveSize, const char* destination,
-                       UnpackMode mode, char* launchPath) {
-    ArchiveReader reader = {archive, archive == nullptr ? 0 : archiveSize};
+// Reads the magic and the header: false when it is not an archive.
+bool readHeader(ArchiveReader* reader, PackageHeader* header) {
+    memset(header, 0, sizeof *header);
+    if (!readBytes(reader, header->magic, sizeof header->magic) ||
+        memcmp(header->magic, kPackageMagic, sizeof kPackageMagic) != 0) {
+        return false;
+    }
+    readHeaderFields(reader, header);
+    return true;
+}
+
+// Entries are written from the front of the payload while the rest is
+// decoded. A payload found damaged further on gives nothing, so the first
+// `count` entries, written from what it gave, go again with the folders
+// they alone were in.
+void removeWrittenEntries(const unsigned char* archive, size_t size, const char* destination,
+                          int32_t count) {
+    ArchiveReader reader = {nullptr, archive, 0, size};
     PackageHeader header;
-    memset(&header, 0, sizeof header);
-    if (!readBytes(&reader, header.magic, sizeof header.magic) ||
-        memcmp(header.magic, kPackageMagic, sizeof kPackageMagic) != 0) {
+    if (!readHeader(&reader, &header)) {
+        return;
+    }
+    const size_t destinationLength = strlen(destination);
+    for (int32_t i = 0; i < count; ++i) {
+        PackageEntry entry;
+        const unsigned char* data = nullptr;
+        char path[kPathBufferSize];
+        if (!readEntry(&reader, &entry, &data) ||
+            !composeOutputPath(destination, entry.name, path)) {
+            return;
+        }
+        deleteFileWhenFree(path);
+        // Then its folders inside the destination, innermost first, for
+        // as long as they are empty.
+        for (size_t end = lastSeparator(path); end > destinationLength; end = lastSeparator(path)) {
+            path[end] = '\0';
+            if (!platform::removeDirectory(path)) {
+                break;
+            }
+        }
+    }
+}
+
+ExitCode unpackArchive(ArchiveFile* file, const char* destination, UnpackMode mode,
+                       char* launchPath) {
+    ArchiveReader reader = {file, file->archive.bytes, 0, 0};
+    PackageHeader header;
+    if (!readHeader(&reader, &header)) {
         // The second temporary file stays behind for inspection.
         return kExitArchiveCorrupt;
     }
-    readHeaderFields(&reader, &header);
-    return unpackEntries(&reader, header, destination, mode, launchPath);
+    int32_t done = 0;
+    const ExitCode result = unpackEntries(&reader, header, destination, mode, launchPath, &done);
+    if (decodeFailed(file) && mode == UnpackMode::kExtractAndLaunch) {
+        removeWrittenEntries(file->archive.bytes, reader.offset, destination, done);
+    }
+    return result;
 }
 
 } // namespace
@@ -239,8 +292,7 @@ ExitCode unpackPackage(ArchiveFile* file, const char* destination, UnpackMode mo
             return written;
         }
     }
-    ExitCode result =
-        unpackArchive(file->archive.bytes, file->archive.size, destination, mode, launchPath);
+    ExitCode result = unpackArchive(file, destination, mode, launchPath);
     const ExitCode written = finishArchiveFile(file);
     if (written != kExitSuccess) {
         clearBuffer(launchPath, kPathBufferSize);

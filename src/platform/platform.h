@@ -31,6 +31,10 @@ typedef struct StreamObject* Stream;
 
 // A thread doing work beside the main one. Null when none was started.
 typedef struct WorkerObject* Worker;
+
+// An auto-reset event between two threads. Null when none was made.
+typedef struct SignalObject* Signal;
+
 enum SeekOrigin { kSeekSet = 0, kSeekEnd = 2 };
 
 typedef struct RegistryKeyObject* RegistryKey;

@@ -180,28 +180,80 @@ TEST_F(RunMainTest, FirstFileCutShortIsExitNine) {
     EXPECT_TRUE(listDirectory(target()).empty());
 }
 
-// Where no second thread can be had, the archive's file is written before
-// the unpacking, as a whole, and the run is the same.
-TEST_F(RunMainTest, NoSecondThreadWritesTheArchiveFileFirst) {
-    for (const std::string& arguments : {std::string(""), quotedTarget()}) {
+// Entries are written from the front of the payload while the rest is
+// decoded: by a second thread, or slice by slice as the unpacking asks where
+// none can be had. A payload found damaged part-way leaves nothing of what
+// was written from it; an install writes nothing before the whole decodes.
+TEST_F(RunMainTest, EntriesAreWrittenAsThePayloadDecodesAndNoneStayWhenItBreaksOff) {
+    std::vector<TestEntry> entries;
+    for (uint32_t i = 0; i < 3; ++i) {
+        const Bytes quarter = noiseBytes(256 * 1024, i);
+        std::string data;
+        for (int copy = 0; copy < 4; ++copy) {
+            data.append(quarter.begin(), quarter.end());
+        }
+        entries.push_back({"bin\\part\\" + std::to_string(i) + ".dat", data});
+    }
+    const Bytes archive = makeArchive(entries);
+    const Bytes whole = makeLzma(archive);
+    const Bytes cut(whole.begin(), whole.begin() + whole.size() * 4 / 5);
+    struct Case {
+        bool broken, secondThread, install;
+        ExitCode result;
+        size_t entriesWritten;
+    };
+    const std::vector<Case> cases = {
+        {false, true, false, kExitSuccess, 3},        {false, false, false, kExitSuccess, 3},
+        {false, false, true, kExitSuccess, 2},        {true, true, false, kExitArchiveCorrupt, 0},
+        {true, false, false, kExitArchiveCorrupt, 2}, {true, false, true, kExitArchiveCorrupt, 0},
+    };
+    for (const Case& c : cases) {
+        const std::string label =
+            std::to_string(c.broken) + std::to_string(c.secondThread) + std::to_string(c.install);
+        removeTree(temp());
+        removeTree(target());
+        ASSERT_EQ(mkdir(temp().c_str(), 0755), 0);
         fake::reset();
-        fake::setResource(makeLzma(makeArchive(kEntries)));
-        fake::failCall("startWorker");
+        fake::setResource(c.broken ? cut : whole);
+        if (!c.secondThread) {
+            fake::failCall("startWorker");
+        }
         size_t archiveAtFirstEntry = 0;
         fake::onCall("createFileForWriting", 3, [&] {
             for (const std::string& name : tempFiles()) {
-                const std::string path = temp() + "/" + name;
-                if (std::filesystem::is_regular_file(path)) {
-                    archiveAtFirstEntry += readBytes(path).size();
+                if (!isDirectory(temp() + "/" + name)) {
+                    archiveAtFirstEntry = readBytes(temp() + "/" + name).size();
                 }
             }
         });
-        EXPECT_EQ(runMain(arguments.c_str()), kExitSuccess) << arguments;
-        EXPECT_EQ(archiveAtFirstEntry, makeArchive(kEntries).size()) << arguments;
-        const std::vector<std::string> left = tempFiles();
-        ASSERT_EQ(left.size(), arguments.empty() ? 1u : 0u) << "the work directory only";
-        for (const std::string& name : left) {
-            removeTree(temp() + "/" + name);
+        const std::string arguments = c.install ? quotedTarget() : "";
+        EXPECT_EQ(runMain(arguments.c_str()), c.result) << label;
+        std::string into = target();
+        for (const std::string& name : tempFiles()) {
+            if (!c.install && isDirectory(temp() + "/" + name)) {
+                into = temp() + "/" + name;
+            }
+        }
+        size_t created = 0;
+        for (const std::string& path : fake::callsWithDetail("createFileForWriting")) {
+            created += path.rfind(into, 0) == 0 ? 1 : 0;
+        }
+        EXPECT_EQ(created, c.entriesWritten) << label;
+        if (!c.secondThread && !c.install) {
+            EXPECT_LT(archiveAtFirstEntry, archive.size()) << label << ": not decoded first";
+        }
+        const std::vector<std::string> unpacked = listDirectory(into);
+        if (c.broken) {
+            EXPECT_TRUE(unpacked.empty()) << label;
+            EXPECT_EQ(fake::countCalls("createProcess"), 0) << label;
+        } else {
+            EXPECT_EQ(readBytes(into + "/bin/part/2.dat"), toBytes(entries[2].data)) << label;
+        }
+        for (const std::string& name : tempFiles()) {
+            const std::string path = temp() + "/" + name;
+            if (!isDirectory(path)) {
+                EXPECT_EQ(readBytes(path).size(), c.broken ? 0u : archive.size()) << label;
+            }
         }
     }
 }
@@ -212,12 +264,14 @@ TEST_F(RunMainTest, NoSecondThreadWritesTheArchiveFileFirst) {
 // theirs: it is left as it is and the run goes on with a fresh one.
 TEST_F(RunMainTest, WorkDirectoryNameTakenInTheGapIsGivenUpForAFreshOne) {
     writeBytes(dir / "victim.txt", toBytes("victim"));
-    // The second deletion is the work directory's reserving file; it is the
-    // empty "vem" file in the temporary directory at that moment.
+    // The second deletion is the work directory's reserving file: the one
+    // "vem" file that the third name request added.
+    std::vector<std::string> before;
     std::string reserved;
+    fake::onCall("getTempFileName", 3, [&] { before = tempFiles(); });
     fake::onCall("deleteFile", 2, [&] {
         for (const std::string& name : tempFiles()) {
-            if (readBytes(temp() + "/" + name).empty()) {
+            if (std::find(before.begin(), before.end(), name) == before.end()) {
                 reserved = temp() + "/" + name;
             }
         }

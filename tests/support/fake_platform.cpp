@@ -154,6 +154,11 @@ platform::Worker startWorker(void (*work)(void*), void* context) {
 
 void finishWorker(platform::Worker) {}
 
+platform::FileHandle createFileForWriting(const char* path) {
+    log(std::string("createFileForWriting:") + path);
+    return posix::createFileForWriting(path);
+}
+
 void sleepMilliseconds(uint32_t milliseconds) {
     // Logged, not slept: the pause's length is checked, the tests stay fast.
     log("sleepMilliseconds:" + std::to_string(milliseconds));
@@ -177,6 +182,7 @@ platform::Operations routes() {
     table.sleepMilliseconds = sleepMilliseconds;
     table.startWorker = startWorker;
     table.writeFile = writeFile;
+    table.createFileForWriting = createFileForWriting;
     table.finishWorker = finishWorker;
     table.setErrorMode = setErrorMode;
     return table;

@@ -58,6 +58,7 @@ void allowProcessStart(bool allow);
 
 // Every call made, by operation name; some carry a detail after a colon
 // ("createProcess:/path", "commandLine:\"/path\"", "shellExecute:/path",
+// "createFileForWriting:/path",
 // "regSetValue:DisplayName", "sleepMilliseconds:500", "setErrorMode:32769").
 const std::vector<std::string>& calls();
 int countCalls(const std::string& operation);

@@ -1,4 +1,4 @@
-// A second thread, as the Windows build starts one.
+// A second thread and an auto-reset event, as the Windows build has them.
 #include <pthread.h>
 #include <stdlib.h>
 
@@ -43,6 +43,55 @@ void finishWorker(platform::Worker worker) {
     Work* record = reinterpret_cast<Work*>(worker);
     pthread_join(record->thread, nullptr);
     free(record);
+}
+
+namespace {
+
+struct Event {
+    pthread_mutex_t lock;
+    pthread_cond_t raised;
+    bool set;
+};
+
+} // namespace
+
+platform::Signal createSignal() {
+    Event* event = static_cast<Event*>(malloc(sizeof(Event)));
+    if (event == nullptr) {
+        return nullptr;
+    }
+    pthread_mutex_init(&event->lock, nullptr);
+    pthread_cond_init(&event->raised, nullptr);
+    event->set = false;
+    return reinterpret_cast<platform::Signal>(event);
+}
+
+void raiseSignal(platform::Signal signal) {
+    Event* event = reinterpret_cast<Event*>(signal);
+    pthread_mutex_lock(&event->lock);
+    event->set = true;
+    pthread_cond_signal(&event->raised);
+    pthread_mutex_unlock(&event->lock);
+}
+
+void waitForSignal(platform::Signal signal) {
+    Event* event = reinterpret_cast<Event*>(signal);
+    pthread_mutex_lock(&event->lock);
+    while (!event->set) {
+        pthread_cond_wait(&event->raised, &event->lock);
+    }
+    event->set = false; // auto-reset: one wait takes the signal
+    pthread_mutex_unlock(&event->lock);
+}
+
+void closeSignal(platform::Signal signal) {
+    if (signal == nullptr) {
+        return;
+    }
+    Event* event = reinterpret_cast<Event*>(signal);
+    pthread_cond_destroy(&event->raised);
+    pthread_mutex_destroy(&event->lock);
+    free(event);
 }
 
 } // namespace posix

@@ -1,4 +1,5 @@
-// A second thread, for writing one file while the main thread writes others.
+// A second thread, for decoding the payload while the main thread writes
+// files, and the event by which it says there is more.
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -44,6 +45,24 @@ void finishWorker(Worker worker) {
     HANDLE thread = reinterpret_cast<HANDLE>(worker);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
+}
+
+Signal createSignal() {
+    return reinterpret_cast<Signal>(CreateEventA(NULL, FALSE, FALSE, NULL));
+}
+
+void raiseSignal(Signal signal) {
+    SetEvent(reinterpret_cast<HANDLE>(signal));
+}
+
+void waitForSignal(Signal signal) {
+    WaitForSingleObject(reinterpret_cast<HANDLE>(signal), INFINITE);
+}
+
+void closeSignal(Signal signal) {
+    if (signal != NULL) {
+        CloseHandle(reinterpret_cast<HANDLE>(signal));
+    }
 }
 
 } // namespace platform::win32
