@@ -2,7 +2,7 @@
 # (/work/shared/tools/mutate mutants/streamed_decode.py).
 M = [('one-slice-for-all',
   'src/payload/lzma_stage.cpp',
-  'constexpr size_t kDecodeSlice = size_t{1} << 18;',
+  'constexpr size_t kDecodeSlice = size_t{1} << 19;',
   'constexpr size_t kDecodeSlice = SIZE_MAX;',
   'the payload decodes whole before the first entry is written'),
  ('second-pass-rewrites-front',

@@ -12,7 +12,7 @@ namespace {
 // What the decoder makes between two reports: small enough that the first
 // entries are written soon after the start and the last ones soon after
 // the end, large enough that the reports cost nothing beside the decoding.
-constexpr size_t kDecodeSlice = size_t{1} << 18;
+constexpr size_t kDecodeSlice = size_t{1} << 19;
 
 // A stream that states no size (as xz's .lzma writer makes) is grown as it
 // decodes instead of reserving 4 GiB up front, which moves it: it is
