@@ -44,12 +44,12 @@ bool startDecoder(const LzmaProperties& properties, uint32_t dictionarySize, lzm
     return lzma_raw_decoder(stream, filters) == LZMA_OK;
 }
 
-// Starts a pass of the sliced decode. A first pass takes no larger a
-// dictionary than the output: no match can reach further back than the
-// output is long, so more would only cost memory.
+// Starts a pass of the sliced decode over the whole input.
 bool startPass(LzmaSlices* slices) {
     slices->passProduced = 0;
     slices->running = startDecoder(slices->properties, slices->passDictionary, &slices->stream);
+    slices->stream.next_in = slices->input;
+    slices->stream.avail_in = slices->inputSize;
     return slices->running;
 }
 
@@ -117,6 +117,8 @@ void startLzmaSlices(LzmaSlices* slices, const LzmaProperties& properties, uint3
     slices->passProduced = 0;
     const bool sized = outputSize != 0 && outputSize <= UINT32_MAX && output != nullptr;
     slices->state = sized ? LzmaSliceState::kDecoding : LzmaSliceState::kFailed;
+    // No match can reach further back than the output is long, so a larger
+    // dictionary would only cost memory.
     const uint32_t size = sized ? static_cast<uint32_t>(outputSize) : 0;
     slices->passDictionary = dictionarySize < size ? dictionarySize : size;
 }
@@ -125,12 +127,8 @@ LzmaSliceState decodeLzmaSlice(LzmaSlices* slices, size_t slice) {
     if (slices->state != LzmaSliceState::kDecoding) {
         return slices->state;
     }
-    if (!slices->running) {
-        if (!startPass(slices)) {
-            return finish(slices, LzmaSliceState::kFailed);
-        }
-        slices->stream.next_in = slices->input;
-        slices->stream.avail_in = slices->inputSize;
+    if (!slices->running && !startPass(slices)) {
+        return finish(slices, LzmaSliceState::kFailed);
     }
     lzma_ret status = LZMA_OK;
     if (catchUp(slices)) {

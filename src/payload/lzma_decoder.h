@@ -47,7 +47,7 @@ size_t decodeLzmaKnownSize(const LzmaProperties& properties, uint32_t dictionary
                            const unsigned char* input, size_t inputSize, unsigned char* output,
                            size_t outputSize);
 
-// A decoded stream of a size not known in advance.
+// Decoded bytes in a block of their own.
 struct DecodedBytes {
     unsigned char* bytes; // from platform::allocateMemory, or null
     size_t size;

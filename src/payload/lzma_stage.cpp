@@ -14,16 +14,6 @@ namespace {
 // the end, large enough that the reports cost nothing beside the decoding.
 constexpr size_t kDecodeSlice = size_t{1} << 19;
 
-// A stream that states no size (as xz's .lzma writer makes) is grown as it
-// decodes instead of reserving 4 GiB up front, which moves it: it is
-// decoded whole before anything is read from it.
-DecodedArchive decodeUnknownSize(const LzmaProperties& properties, uint32_t dictionarySize,
-                                 const unsigned char* data, size_t dataSize) {
-    const DecodedBytes grown =
-        decodeLzmaUnknownSize(properties, dictionarySize, data, dataSize, UINT32_MAX);
-    return {grown.bytes, grown.size};
-}
-
 void publish(PayloadDecode* decode, LzmaSliceState state) {
     decode->final.store(decode->slices.produced, std::memory_order_release);
     if (state != LzmaSliceState::kDecoding) {
@@ -112,7 +102,11 @@ void startPayloadDecode(ArchiveFile* file, platform::ResourceBytes payload) {
     const unsigned char* data = payload.bytes + kLzmaAloneHeaderSize;
     const size_t dataSize = payload.size - kLzmaAloneHeaderSize;
     if (hasUnknownSize(header)) {
-        file->archive = decodeUnknownSize(properties, header.dictionarySize, data, dataSize);
+        // A stream that states no size (as xz's .lzma writer makes) is grown
+        // as it decodes instead of reserving 4 GiB up front, which moves it:
+        // it is decoded whole before anything is read from it.
+        file->archive =
+            decodeLzmaUnknownSize(properties, header.dictionarySize, data, dataSize, UINT32_MAX);
         decode->slices.produced = file->archive.size;
         publish(decode, file->archive.bytes != nullptr ? LzmaSliceState::kDecoded
                                                        : LzmaSliceState::kFailed);
@@ -124,9 +118,6 @@ void startPayloadDecode(ArchiveFile* file, platform::ResourceBytes payload) {
 void startArchiveFile(ArchiveFile* file) {
     file->decode.final.store(file->archive.size, std::memory_order_relaxed);
     file->decode.state.store(LzmaSliceState::kDecoded, std::memory_order_relaxed);
-    file->decode.payload = {nullptr, 0};
-    file->decode.progress = nullptr;
-    file->decode.decoder = nullptr;
     openArchiveFile(file);
 }
 

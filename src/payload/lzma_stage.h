@@ -13,10 +13,7 @@
 // The package archive in memory, as decoded: the bytes the second temporary
 // file receives, kept for the unpacking so that they are not read back from
 // it. Empty when nothing was decoded.
-struct DecodedArchive {
-    unsigned char* bytes; // from platform::allocateMemory, or null
-    size_t size;
-};
+using DecodedArchive = DecodedBytes;
 
 // The payload's decode, on a second thread beside the unpacking where one
 // can be had, else a slice at a time as the unpacking asks for bytes.
@@ -46,7 +43,8 @@ struct ArchiveFile {
 // is as zero-initialised but for its path.
 void startPayloadDecode(ArchiveFile* file, platform::ResourceBytes payload);
 
-// For an archive already whole in `file->archive`: opens its file.
+// For an archive already whole in `file->archive`: opens its file. `file`
+// is as zero-initialised but for its path and archive.
 void startArchiveFile(ArchiveFile* file);
 
 // Waits until at least `wanted` bytes of the archive are final or the

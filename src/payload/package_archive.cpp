@@ -210,9 +210,7 @@ ExitCode unpackEntries(ArchiveReader* reader, const PackageHeader& header, const
     // Bytes after the last counted record are entries that the count leaves
     // out (a count of 0 or below included): the archive is not what it says,
     // and installing only part of it would pass for success.
-    return takeBytes(reader, 1) == nullptr && !(reader->file && decodeFailed(reader->file))
-               ? kExitSuccess
-               : kExitArchiveCorrupt;
+    return takeBytes(reader, 1) == nullptr ? kExitSuccess : kExitArchiveCorrupt;
 }
 
 // Reads the magic and the header: false when it is not an archive.
@@ -259,19 +257,14 @@ void removeWrittenEntries(const unsigned char* archive, size_t size, const char*
 }
 
 ExitCode unpackArchive(ArchiveFile* file, const char* destination, UnpackMode mode,
-                       char* launchPath) {
+                       char* launchPath, int32_t* done) {
     ArchiveReader reader = {file, file->archive.bytes, 0, 0};
     PackageHeader header;
     if (!readHeader(&reader, &header)) {
         // The second temporary file stays behind for inspection.
         return kExitArchiveCorrupt;
     }
-    int32_t done = 0;
-    const ExitCode result = unpackEntries(&reader, header, destination, mode, launchPath, &done);
-    if (decodeFailed(file) && mode == UnpackMode::kExtractAndLaunch) {
-        removeWrittenEntries(file->archive.bytes, reader.offset, destination, done);
-    }
-    return result;
+    return unpackEntries(&reader, header, destination, mode, launchPath, done);
 }
 
 } // namespace
@@ -292,8 +285,15 @@ ExitCode unpackPackage(ArchiveFile* file, const char* destination, UnpackMode mo
             return written;
         }
     }
-    ExitCode result = unpackArchive(file, destination, mode, launchPath);
+    int32_t done = 0;
+    const ExitCode result = unpackArchive(file, destination, mode, launchPath, &done);
     const ExitCode written = finishArchiveFile(file);
+    // A payload that broke off gives nothing, however far the unpacking got:
+    // its file was emptied (kExitArchiveCorrupt), and what was written from
+    // its front goes again.
+    if (decodeFailed(file) && mode == UnpackMode::kExtractAndLaunch) {
+        removeWrittenEntries(file->archive.bytes, file->decode.final.load(), destination, done);
+    }
     if (written != kExitSuccess) {
         clearBuffer(launchPath, kPathBufferSize);
         return written;
