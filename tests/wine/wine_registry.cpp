@@ -25,6 +25,18 @@ std::string lowerCase(std::string text) {
 constexpr int kRegFound = 0;
 constexpr int kRegNotFound = 1;
 
+constexpr int kQueryAttempts = 3;
+
+bool hasLineStarting(const std::string& report, const std::string& start) {
+    return report.rfind(start, 0) == 0 || report.find("\n" + start) != std::string::npos;
+}
+
+// A key found is listed under its name; one missing gets reg's message.
+bool isWellFormedReport(int status, const std::string& report) {
+    return (status == kRegFound && hasLineStarting(report, "HKEY_")) ||
+           (status == kRegNotFound && hasLineStarting(report, "reg: "));
+}
+
 // Where Wine records the code pages of the locale it runs in.
 constexpr char kCodePageKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage";
 
@@ -87,15 +99,25 @@ int WineRegistry::runQuery(const std::vector<std::string>& arguments, const std:
                            Values* values) const {
     std::vector<std::string> command = {"reg", "query"};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    std::error_code ec;
-    fs::remove(output_, ec);
-    const int status = prefix_->wine(command, output_);
-    const std::string report = oemToUtf8(readText(output_), codePage);
-    if (status != kRegFound && status != kRegNotFound) {
+    int status = -1;
+    std::string report;
+    // A report that is neither a listing nor reg's own message is not an
+    // answer about the registry; asked again, a loaded machine gives one.
+    for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
+        std::error_code ec;
+        fs::remove(output_, ec);
+        status = prefix_->wine(command, output_);
+        report = oemToUtf8(readText(output_), codePage);
+        if (isWellFormedReport(status, report)) {
+            break;
+        }
+    }
+    if (!isWellFormedReport(status, report)) {
         ADD_FAILURE() << "reg query " << testing::PrintToString(arguments) << " failed (" << status
                       << "):\n"
                       << report;
     }
+    lastReport_ = report;
     *values = parseRegQuery(report);
     return status;
 }
@@ -129,6 +151,7 @@ const std::optional<WineRegistry::Values>& WineRegistry::values(const std::strin
     if (query(key, {}, &found)) {
         entry = std::move(found);
     }
+    reports_[lower] = lastReport_;
     return entry;
 }
 
@@ -136,10 +159,21 @@ const std::optional<WineRegistry::Values>& WineRegistry::values(const std::strin
 // in the prefix's language; "/ve" shows that label even when it is not set.
 const std::string& WineRegistry::defaultLabel(const std::string& key) const {
     Values onlyDefault;
-    if (defaultLabel_.empty() && query(key, {"/ve"}, &onlyDefault) && onlyDefault.size() == 1) {
-        defaultLabel_ = onlyDefault.begin()->first;
+    if (defaultLabel_.empty() && query(key, {"/ve"}, &onlyDefault)) {
+        if (onlyDefault.size() == 1) {
+            defaultLabel_ = onlyDefault.begin()->first;
+        } else {
+            ADD_FAILURE() << "reg query " << key << " /ve listed " << onlyDefault.size()
+                          << " values:\n"
+                          << lastReport_;
+        }
     }
     return defaultLabel_;
+}
+
+std::string WineRegistry::report(const std::string& key) const {
+    values(key);
+    return reports_[lowerCase(key)];
 }
 
 bool WineRegistry::hasKey(const std::string& key) const {
@@ -172,7 +206,8 @@ std::optional<std::string> WineRegistry::text(const std::string& key,
 std::string textOf(const WineRegistry& registry, const std::string& key, const std::string& name) {
     const std::optional<RegistryValue> found = registry.value(key, name);
     if (!found) {
-        return "<no value>";
+        // What reg printed of the key, for a failure that must say why.
+        return "<no value> in:\n" + registry.report(key);
     }
     if (found->type != "sz") {
         return "<a value of type " + found->type + ">";

@@ -36,6 +36,8 @@ class WineRegistry {
     // The text of a REG_SZ value, or nothing when the value is missing or of
     // another type.
     std::optional<std::string> text(const std::string& key, const std::string& name) const;
+    // What reg printed when the key was read.
+    std::string report(const std::string& key) const;
 
   private:
     using Values = std::map<std::string, RegistryValue>;
@@ -60,6 +62,8 @@ class WineRegistry {
     std::filesystem::path output_;
     // Lower-case key -> its values, as first read.
     mutable std::map<std::string, std::optional<Values>> keys_;
+    mutable std::map<std::string, std::string> reports_;
+    mutable std::string lastReport_;
     mutable std::string defaultLabel_;
     mutable std::string oemCodePage_;
 };
