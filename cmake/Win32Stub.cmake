@@ -19,6 +19,7 @@ set(VEMSETUP_PLATFORM_WIN32_SOURCES
     ${VEMSETUP_WIN32_DIR}/files_win32.cpp
     ${VEMSETUP_WIN32_DIR}/links_win32.cpp
     ${VEMSETUP_WIN32_DIR}/memory_win32.cpp
+    ${VEMSETUP_WIN32_DIR}/open_rewrite.cpp
     ${VEMSETUP_WIN32_DIR}/operations_win32.cpp
     ${VEMSETUP_WIN32_DIR}/private_directory_win32.cpp
     ${VEMSETUP_WIN32_DIR}/process_win32.cpp
