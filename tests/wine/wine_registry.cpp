@@ -27,20 +27,20 @@ constexpr int kRegNotFound = 1;
 
 constexpr int kQueryAttempts = 3;
 
+// Where Wine records the code pages of the locale it runs in.
+constexpr char kCodePageKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage";
+
 bool hasLineStarting(const std::string& report, const std::string& start) {
     return report.rfind(start, 0) == 0 || report.find("\n" + start) != std::string::npos;
 }
+
+} // namespace
 
 // A key found is listed under its name; one missing gets reg's message.
 bool isWellFormedReport(int status, const std::string& report) {
     return (status == kRegFound && hasLineStarting(report, "HKEY_")) ||
            (status == kRegNotFound && hasLineStarting(report, "reg: "));
 }
-
-// Where Wine records the code pages of the locale it runs in.
-constexpr char kCodePageKey[] = "HKLM\\System\\CurrentControlSet\\Control\\Nls\\CodePage";
-
-} // namespace
 
 std::string oemToUtf8(const std::string& text, const std::string& codePage) {
     if (codePage.empty()) {

@@ -75,6 +75,11 @@ using RegistryFile = WineRegistry;
 // comparisons whose failure should say what was found instead.
 std::string textOf(const WineRegistry& registry, const std::string& key, const std::string& name);
 
+// Whether reg's exit code and report agree: a listing under the key's name
+// for a key found (0), reg's own message for one missing (1). Anything else
+// is no answer about the registry.
+bool isWellFormedReport(int status, const std::string& report);
+
 // `text` in the Windows code page `codePage` ("437", "932", "65001", ...)
 // as UTF-8; unchanged when the code page is unknown or the text is not in it.
 std::string oemToUtf8(const std::string& text, const std::string& codePage);

@@ -36,6 +36,25 @@ TEST(ParseRegQuery, FindsNoValuesWhereOnlySubkeysOrNothingIsListed) {
     EXPECT_TRUE(parseRegQuery("\r\n").empty());
 }
 
+TEST(WellFormedReport, StatusAndReportMustAgree) {
+    const std::string listing = "\r\nHKEY_LOCAL_MACHINE\\Software\\X\r\n    v    REG_SZ    1\r\n";
+    const std::string missing = "reg: Unable to find the specified registry key\r\n";
+    const struct {
+        int status;
+        std::string report;
+        bool wellFormed;
+    } cases[] = {
+        {0, listing, true},  {1, missing, true},
+        {0, "", false},      {1, "", false},
+        {0, missing, false}, {1, listing, false},
+        {2, listing, false}, {0, "garbage HKEY_LOCAL_MACHINE\r\n", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isWellFormedReport(c.status, c.report), c.wellFormed)
+            << c.status << " " << testing::PrintToString(c.report);
+    }
+}
+
 TEST(OemToUtf8, ConvertsTheCodePagesRegWritesIn) {
     // Katakana "so" and the kanji "table", whose trail bytes are backslashes.
     EXPECT_EQ(oemToUtf8("C:\\\x83\x5C\\\x95\x5C\\", "932"), "C:\\\xE3\x82\xBD\\\xE8\xA1\xA8\\");
