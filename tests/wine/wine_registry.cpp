@@ -96,29 +96,26 @@ WineRegistry::WineRegistry(WinePrefix* prefix, std::string root, fs::path output
     : prefix_(prefix), root_(std::move(root)), output_(std::move(output)) {}
 
 int WineRegistry::runQuery(const std::vector<std::string>& arguments, const std::string& codePage,
-                           Values* values) const {
+                           Values* values, std::string* report) const {
     std::vector<std::string> command = {"reg", "query"};
     command.insert(command.end(), arguments.begin(), arguments.end());
     int status = -1;
-    std::string report;
+    bool wellFormed = false;
     // A report that is neither a listing nor reg's own message is not an
     // answer about the registry; asked again, a loaded machine gives one.
-    for (int attempt = 0; attempt < kQueryAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kQueryAttempts && !wellFormed; ++attempt) {
         std::error_code ec;
         fs::remove(output_, ec);
         status = prefix_->wine(command, output_);
-        report = oemToUtf8(readText(output_), codePage);
-        if (isWellFormedReport(status, report)) {
-            break;
-        }
+        *report = oemToUtf8(readText(output_), codePage);
+        wellFormed = isWellFormedReport(status, *report);
     }
-    if (!isWellFormedReport(status, report)) {
+    if (!wellFormed) {
         ADD_FAILURE() << "reg query " << testing::PrintToString(arguments) << " failed (" << status
                       << "):\n"
-                      << report;
+                      << *report;
     }
-    lastReport_ = report;
-    *values = parseRegQuery(report);
+    *values = parseRegQuery(*report);
     return status;
 }
 
@@ -126,7 +123,9 @@ int WineRegistry::runQuery(const std::vector<std::string>& arguments, const std:
 // the environment of the Wine process decides (LC_ALL and the like).
 const std::string& WineRegistry::oemCodePage() const {
     Values found;
-    if (oemCodePage_.empty() && runQuery({kCodePageKey, "/v", "OEMCP"}, "", &found) == kRegFound &&
+    std::string report;
+    if (oemCodePage_.empty() &&
+        runQuery({kCodePageKey, "/v", "OEMCP"}, "", &found, &report) == kRegFound &&
         found.count("oemcp") != 0) {
         oemCodePage_ = found["oemcp"].data;
     }
@@ -134,46 +133,47 @@ const std::string& WineRegistry::oemCodePage() const {
 }
 
 bool WineRegistry::query(const std::string& key, const std::vector<std::string>& options,
-                         Values* values) const {
+                         Values* values, std::string* report) const {
     std::vector<std::string> arguments = {root_ + "\\" + key};
     arguments.insert(arguments.end(), options.begin(), options.end());
-    return runQuery(arguments, oemCodePage(), values) == kRegFound;
+    return runQuery(arguments, oemCodePage(), values, report) == kRegFound;
 }
 
 const std::optional<WineRegistry::Values>& WineRegistry::values(const std::string& key) const {
     const std::string lower = lowerCase(key);
     const auto known = keys_.find(lower);
     if (known != keys_.end()) {
-        return known->second;
+        return known->second.values;
     }
-    std::optional<Values>& entry = keys_[lower];
+    KeyRead& read = keys_[lower];
     Values found;
-    if (query(key, {}, &found)) {
-        entry = std::move(found);
+    if (query(key, {}, &found, &read.report)) {
+        read.values = std::move(found);
     }
-    reports_[lower] = lastReport_;
-    return entry;
+    return read.values;
 }
 
 // A key's listing shows its default value only when it is set, under a label
 // in the prefix's language; "/ve" shows that label even when it is not set.
+// Asked only of a key just listed, so a miss here is a contradiction to say.
 const std::string& WineRegistry::defaultLabel(const std::string& key) const {
+    if (!defaultLabel_.empty()) {
+        return defaultLabel_;
+    }
     Values onlyDefault;
-    if (defaultLabel_.empty() && query(key, {"/ve"}, &onlyDefault)) {
-        if (onlyDefault.size() == 1) {
-            defaultLabel_ = onlyDefault.begin()->first;
-        } else {
-            ADD_FAILURE() << "reg query " << key << " /ve listed " << onlyDefault.size()
-                          << " values:\n"
-                          << lastReport_;
-        }
+    std::string report;
+    if (!query(key, {"/ve"}, &onlyDefault, &report) || onlyDefault.size() != 1) {
+        ADD_FAILURE() << "reg query " << key << " /ve listed " << onlyDefault.size() << " values:\n"
+                      << report;
+    } else {
+        defaultLabel_ = onlyDefault.begin()->first;
     }
     return defaultLabel_;
 }
 
 std::string WineRegistry::report(const std::string& key) const {
     values(key);
-    return reports_[lowerCase(key)];
+    return keys_[lowerCase(key)].report;
 }
 
 bool WineRegistry::hasKey(const std::string& key) const {

@@ -44,16 +44,21 @@ class WineRegistry {
     // Runs "reg query ARGUMENTS..." and reads the values it lists from its
     // report, converted from `codePage` to UTF-8; reg's exit code.
     int runQuery(const std::vector<std::string>& arguments, const std::string& codePage,
-                 Values* values) const;
+                 Values* values, std::string* report) const;
     // Runs "reg query ROOT\KEY OPTIONS..."; false when the key does not
     // exist.
-    bool query(const std::string& key, const std::vector<std::string>& options,
-               Values* values) const;
+    bool query(const std::string& key, const std::vector<std::string>& options, Values* values,
+               std::string* report) const;
     // The OEM code page in which reg writes ("437", "932", ...).
     const std::string& oemCodePage() const;
     // The values of the key by lower-case name; nothing when it does not
     // exist.
     const std::optional<Values>& values(const std::string& key) const;
+    struct KeyRead {
+        std::optional<Values> values;
+        // What reg printed, for failures that must say why.
+        std::string report;
+    };
     // reg's lower-case label of the default value ("(default)" in English).
     const std::string& defaultLabel(const std::string& key) const;
 
@@ -61,9 +66,7 @@ class WineRegistry {
     std::string root_;
     std::filesystem::path output_;
     // Lower-case key -> its values, as first read.
-    mutable std::map<std::string, std::optional<Values>> keys_;
-    mutable std::map<std::string, std::string> reports_;
-    mutable std::string lastReport_;
+    mutable std::map<std::string, KeyRead> keys_;
     mutable std::string defaultLabel_;
     mutable std::string oemCodePage_;
 };
