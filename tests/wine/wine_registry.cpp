@@ -139,18 +139,14 @@ bool WineRegistry::query(const std::string& key, const std::vector<std::string>&
     return runQuery(arguments, oemCodePage(), values, report) == kRegFound;
 }
 
-const std::optional<WineRegistry::Values>& WineRegistry::values(const std::string& key) const {
-    const std::string lower = lowerCase(key);
-    const auto known = keys_.find(lower);
-    if (known != keys_.end()) {
-        return known->second.values;
-    }
-    KeyRead& read = keys_[lower];
+const WineRegistry::KeyRead& WineRegistry::read(const std::string& key) const {
+    const auto [entry, added] = keys_.try_emplace(lowerCase(key));
+    KeyRead& read = entry->second;
     Values found;
-    if (query(key, {}, &found, &read.report)) {
+    if (added && query(key, {}, &found, &read.report)) {
         read.values = std::move(found);
     }
-    return read.values;
+    return read;
 }
 
 // A key's listing shows its default value only when it is set, under a label
@@ -172,17 +168,16 @@ const std::string& WineRegistry::defaultLabel(const std::string& key) const {
 }
 
 std::string WineRegistry::report(const std::string& key) const {
-    values(key);
-    return keys_[lowerCase(key)].report;
+    return read(key).report;
 }
 
 bool WineRegistry::hasKey(const std::string& key) const {
-    return values(key).has_value();
+    return read(key).values.has_value();
 }
 
 std::optional<RegistryValue> WineRegistry::value(const std::string& key,
                                                  const std::string& name) const {
-    const std::optional<Values>& found = values(key);
+    const std::optional<Values>& found = read(key).values;
     if (!found) {
         return std::nullopt;
     }

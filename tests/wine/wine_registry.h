@@ -41,6 +41,12 @@ class WineRegistry {
 
   private:
     using Values = std::map<std::string, RegistryValue>;
+    struct KeyRead {
+        // By lower-case name; nothing when the key does not exist.
+        std::optional<Values> values;
+        // What reg printed, for failures that must say why.
+        std::string report;
+    };
     // Runs "reg query ARGUMENTS..." and reads the values it lists from its
     // report, converted from `codePage` to UTF-8; reg's exit code.
     int runQuery(const std::vector<std::string>& arguments, const std::string& codePage,
@@ -51,21 +57,15 @@ class WineRegistry {
                std::string* report) const;
     // The OEM code page in which reg writes ("437", "932", ...).
     const std::string& oemCodePage() const;
-    // The values of the key by lower-case name; nothing when it does not
-    // exist.
-    const std::optional<Values>& values(const std::string& key) const;
-    struct KeyRead {
-        std::optional<Values> values;
-        // What reg printed, for failures that must say why.
-        std::string report;
-    };
+    // The key as first read, read now if it was not.
+    const KeyRead& read(const std::string& key) const;
     // reg's lower-case label of the default value ("(default)" in English).
     const std::string& defaultLabel(const std::string& key) const;
 
     WinePrefix* prefix_;
     std::string root_;
     std::filesystem::path output_;
-    // Lower-case key -> its values, as first read.
+    // Lower-case key -> what was read of it.
     mutable std::map<std::string, KeyRead> keys_;
     mutable std::string defaultLabel_;
     mutable std::string oemCodePage_;
