@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "payload/lzma_stage.h"
-#include "payload/package_archive.h"
+#include "unpack_from_memory.h"
 
 namespace {
 
@@ -42,9 +42,9 @@ int main(int argc, char** argv) {
     }
     if (argc == 4 && strcmp(argv[1], "unpack") == 0) {
         char launchPath[260];
-        const std::vector<unsigned char> archive = readWhole(argv[2]);
-        const ExitCode result = unpackPackage(argv[2], archive.data(), archive.size(), argv[3],
-                                              UnpackMode::kExtractAndLaunch, launchPath);
+        std::vector<unsigned char> archive = readWhole(argv[2]);
+        const ExitCode result = unpackFromMemory(argv[2], archive.data(), archive.size(), argv[3],
+                                                 UnpackMode::kExtractAndLaunch, launchPath);
         return result == kExitSuccess ? 0 : static_cast<int>(result);
     }
     fprintf(stderr, "usage: vemsetup_stage_run decode FIRST SECOND | unpack ARCHIVE DIR | idle\n");

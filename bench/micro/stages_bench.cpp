@@ -35,6 +35,7 @@
 #include "payload/lzma_stage.h"
 #include "payload/package_archive.h"
 #include "platform/platform.h"
+#include "unpack_from_memory.h"
 
 namespace {
 
@@ -230,8 +231,9 @@ void BM_EntryWrites(benchmark::State& state) {
     setDecodedBytes(state);
 }
 
-// state.range(0): 1 = extract-and-launch mode (every entry), 0 = install
-// mode (all but the designated one).
+// The archive, whole in memory, to its file and its entries, as the stub
+// unpacks once decoded. state.range(0): 1 = extract-and-launch mode (every
+// entry), 0 = install mode (all but the designated one).
 void BM_UnpackPackage(benchmark::State& state) {
     const bool extract = state.range(0) != 0;
     const std::string archive = scratchPath("second.tmp");
@@ -241,9 +243,8 @@ void BM_UnpackPackage(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         emptyDirectory(directory);
-        writeWholeFile(archive, gPayload.archive.data(), gPayload.archive.size());
         state.ResumeTiming();
-        const ExitCode result = unpackPackage(
+        const ExitCode result = unpackFromMemory(
             archive.c_str(), gPayload.archive.data(), gPayload.archive.size(), directory.c_str(),
             extract ? UnpackMode::kExtractAndLaunch : UnpackMode::kInstall, launchPath);
         if (result != kExitSuccess) {
