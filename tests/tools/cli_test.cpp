@@ -176,6 +176,8 @@ TEST_F(VempackCli, BadCommandLinesExitWithTwo) {
         {"create", "-o", "y", "--lc", "5", "x"},
         {"create", "-o", "y", "--lc", "4", "--lp", "1", "x"},
         {"create", "-o", "y", "--unknown-size", "x"},
+        {"create", "-o", "y", "--nice", "1", "x"},
+        {"compress", "-o", "y", "--nice", "274", "x"},
         {"create", "-o", "y", "--launch", "x", "--no-launch", "x"},
         {"compress", "-o", "y", "--dict", "1KiB", "x"},
         {"compress", "-o", "y", "--dict", "100000", "x"},

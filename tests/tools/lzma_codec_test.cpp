@@ -87,6 +87,35 @@ TEST(DictionarySizeFor, CoversTheDataWithAStatedSizeUpTo64MiB) {
     }
 }
 
+// Variants of one noise block, each a few bytes apart, in no order: the
+// longest match often lies further back than the first long one found.
+TEST(CompressAlone, TheNiceLengthDecidesWhichMatchesAreTaken) {
+    std::vector<Bytes> variants(16, noiseBytes(1000, 5));
+    for (std::size_t v = 0; v < variants.size(); ++v) {
+        for (std::size_t k = 0; k < 6; ++k) {
+            variants[v][(v * 7919 + k * 104729) % 1000] ^= 0x5A;
+        }
+    }
+    Bytes data;
+    std::uint32_t pick = 1;
+    for (int copy = 0; copy < 200; ++copy) {
+        pick = pick * 1103515245u + 12345u;
+        const Bytes& variant = variants[(pick >> 16) % variants.size()];
+        data.insert(data.end(), variant.begin(), variant.end());
+    }
+    const auto packed = [&](std::uint32_t preset, std::uint32_t nice) {
+        LzmaSettings settings;
+        settings.preset = preset;
+        settings.niceLength = nice;
+        return compressAlone(data, settings);
+    };
+    const Bytes byDefault = packed(9, 0);
+    EXPECT_EQ(byDefault, packed(9, kDefaultNiceLength));
+    EXPECT_NE(byDefault, packed(9, 64));
+    // Any other preset keeps its own (6's is 64, and the dictionary is ours).
+    EXPECT_EQ(packed(6, 0), packed(9, 64));
+}
+
 TEST(CompressAlone, DefaultStreamHasNoEndMarker) {
     const Bytes data = sampleData();
     const Bytes file = compressAlone(data, LzmaSettings());

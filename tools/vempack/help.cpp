@@ -79,7 +79,10 @@ be both a file and a folder ("a" and "a\b").
 )";
 
 constexpr char kCompressionOptions[] =
-    R"(  --preset N[e]      liblzma preset 0 to 9, 'e' for extreme (default 9)
+    R"(  --preset N[e]      liblzma preset 0 to 9, 'e' for extreme (default 9, with
+                     nice length 160)
+  --nice N           match length the encoder takes without looking further,
+                     2 to 273 (default 160 with preset 9, else the preset's)
   --dict SIZE        dictionary size, 2^n or 2^n + 2^(n-1) bytes from 4KiB to
                      1536MiB, e.g. 65536, 96KiB, 8MiB (default: the smallest
                      such size that holds the whole archive, at most 64MiB)

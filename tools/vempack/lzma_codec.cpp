@@ -112,6 +112,10 @@ void checkSettings(const LzmaSettings& settings) {
     if (settings.preset > 9) {
         refuse("the preset must be 0 to 9");
     }
+    if (settings.niceLength != 0 &&
+        (settings.niceLength < 2 || settings.niceLength > kMaxNiceLength)) {
+        refuse("the nice length must be 2 to " + std::to_string(kMaxNiceLength));
+    }
     if (settings.dictionarySize != 0 && (settings.dictionarySize < LZMA_DICT_SIZE_MIN ||
                                          settings.dictionarySize > kMaxDictionarySize)) {
         refuse("the dictionary size must be " + std::to_string(LZMA_DICT_SIZE_MIN) + " to " +
@@ -136,6 +140,11 @@ Bytes compressAlone(const Bytes& data, const LzmaSettings& settings,
     }
     const std::uint32_t dictionarySize = dictionarySizeFor(data.size(), settings.dictionarySize);
     options.dict_size = dictionarySize;
+    if (settings.niceLength != 0) {
+        options.nice_len = settings.niceLength;
+    } else if (settings.preset == 9 && !settings.extreme) {
+        options.nice_len = kDefaultNiceLength;
+    }
     setProperties(options, settings.properties);
     // Plain LZMA1 always ends with the marker; LZMA1EXT without
     // LZMA_LZMA1EXT_ALLOW_EOPM leaves it out, so the stated size ends the data.

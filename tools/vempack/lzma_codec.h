@@ -10,6 +10,11 @@
 
 namespace vempack {
 
+// Preset 9's nice length is 64; on program trees (Wine's libraries, 10,000
+// small files) 160 packs 0.2 to 0.4 % smaller for a sixth more packing time.
+constexpr std::uint32_t kDefaultNiceLength = 160;
+constexpr std::uint32_t kMaxNiceLength = 273; // liblzma's longest match
+
 struct LzmaSettings {
     // The payload is packed once and unpacked on every install, so the
     // strongest preset is worth its build time. The dictionary is chosen
@@ -17,6 +22,9 @@ struct LzmaSettings {
     // beside the archive while decoding; 0 sizes it to the data.
     std::uint32_t preset = 9;
     bool extreme = false;
+    // How long a match the encoder takes without looking for a longer one;
+    // 0: kDefaultNiceLength with preset 9, else the preset's own.
+    std::uint32_t niceLength = 0;
     std::uint32_t dictionarySize = 0;
     LzmaProperties properties{3, 0, 2};
     // Without an end marker the header's size alone ends the data.

@@ -45,6 +45,7 @@ constexpr OptionEntry kOptions[] = {
     {"--raw-name", false, kPacking},
     {"--codepage", true, kNaming},
     {"--preset", true, kCompressing},
+    {"--nice", true, kCompressing},
     {"--dict", true, kCompressing},
     {"--lc", true, kCompressing},
     {"--lp", true, kCompressing},
@@ -165,6 +166,12 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
             throw UsageError("--preset: '" + std::string(value) + "' is not 0 to 9, or 0e to 9e");
         }
         line.lzma.extreme = rest == "e";
+    } else if (name == "--nice") {
+        line.lzma.niceLength = static_cast<std::uint32_t>(parseNumber(value, name, kMaxNiceLength));
+        if (line.lzma.niceLength < 2) {
+            throw UsageError("--nice: '" + std::string(value) + "' is not a number from 2 to " +
+                             std::to_string(kMaxNiceLength));
+        }
     } else if (name == "--dict") {
         line.lzma.dictionarySize = parseSize(value);
     } else if (name == "--lc") {
