@@ -112,10 +112,6 @@ void checkSettings(const LzmaSettings& settings) {
     if (settings.preset > 9) {
         refuse("the preset must be 0 to 9");
     }
-    if (settings.niceLength != 0 &&
-        (settings.niceLength < 2 || settings.niceLength > kMaxNiceLength)) {
-        refuse("the nice length must be 2 to " + std::to_string(kMaxNiceLength));
-    }
     if (settings.dictionarySize != 0 && (settings.dictionarySize < LZMA_DICT_SIZE_MIN ||
                                          settings.dictionarySize > kMaxDictionarySize)) {
         refuse("the dictionary size must be " + std::to_string(LZMA_DICT_SIZE_MIN) + " to " +
