@@ -70,6 +70,9 @@ SMALL_FILES=10000
 
 WINE_PE_DIRS=(/usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows)
 STRIP=$(command -v i686-w64-mingw32-strip || true)
+# strip stamps each PE header with the time it runs unless told one: a fixed
+# one keeps the payloads the same bytes on every run.
+export SOURCE_DATE_EPOCH=0
 NSIS_SCRIPT="$(cd "$(dirname "$0")" && pwd)/nsis/bench.nsi"
 
 die() {
@@ -183,6 +186,9 @@ pack() {
     # nothing, so that what is measured is the unpacking, as NSIS's is. (A
     # designated entry that is no program would send the stub on to the
     # shell, whose start-up under Wine outweighs a small payload's unpacking.)
+    # NSIS keeps each file's time: one fixed time keeps its installers the
+    # same bytes too.
+    find "$dir/files" -exec touch -h -d @0 {} +
     "$VEMPACK" create -o "$dir/payload.lzma" --preset 9 --lc 3 --lp 0 --pb 2 \
         --no-launch "${listed[@]}" 2>"$work/vempack.err" >/dev/null ||
         { cat "$work/vempack.err" >&2; die "vempack failed on $dir"; }
