@@ -81,14 +81,15 @@ constexpr CommandName kCommands[] = {
     {"winget", Command::kWinget},
 };
 
-std::uint64_t parseNumber(std::string_view text, std::string_view option, std::uint64_t max,
-                          std::string_view* rest = nullptr) {
+std::uint64_t parseNumber(std::string_view text, std::string_view option, std::uint64_t min,
+                          std::uint64_t max, std::string_view* rest = nullptr) {
     std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     const std::string_view after(end, static_cast<std::size_t>(text.data() + text.size() - end));
-    if (error != std::errc() || value > max || (rest == nullptr && !after.empty())) {
+    if (error != std::errc() || value < min || value > max || (rest == nullptr && !after.empty())) {
         throw UsageError(std::string(option) + ": '" + std::string(text) +
-                         "' is not a number from 0 to " + std::to_string(max));
+                         "' is not a number from " + std::to_string(min) + " to " +
+                         std::to_string(max));
     }
     if (rest != nullptr) {
         *rest = after;
@@ -100,7 +101,7 @@ std::uint64_t parseNumber(std::string_view text, std::string_view option, std::u
 // 64KiB, 8MiB, 8M.
 std::uint32_t parseSize(std::string_view text) {
     std::string_view suffix;
-    const std::uint64_t value = parseNumber(text, "--dict", UINT32_MAX, &suffix);
+    const std::uint64_t value = parseNumber(text, "--dict", 0, UINT32_MAX, &suffix);
     unsigned shift = 0;
     if (suffix == "k" || suffix == "K" || suffix == "KiB") {
         shift = 10;
@@ -161,25 +162,22 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
         line.rawNames = true;
     } else if (name == "--preset") {
         std::string_view rest;
-        line.lzma.preset = static_cast<std::uint32_t>(parseNumber(value, name, 9, &rest));
+        line.lzma.preset = static_cast<std::uint32_t>(parseNumber(value, name, 0, 9, &rest));
         if (rest != "" && rest != "e") {
             throw UsageError("--preset: '" + std::string(value) + "' is not 0 to 9, or 0e to 9e");
         }
         line.lzma.extreme = rest == "e";
     } else if (name == "--nice") {
-        line.lzma.niceLength = static_cast<std::uint32_t>(parseNumber(value, name, kMaxNiceLength));
-        if (line.lzma.niceLength < 2) {
-            throw UsageError("--nice: '" + std::string(value) + "' is not a number from 2 to " +
-                             std::to_string(kMaxNiceLength));
-        }
+        line.lzma.niceLength =
+            static_cast<std::uint32_t>(parseNumber(value, name, kMinNiceLength, kMaxNiceLength));
     } else if (name == "--dict") {
         line.lzma.dictionarySize = parseSize(value);
     } else if (name == "--lc") {
-        line.lzma.properties.lc = static_cast<std::uint32_t>(parseNumber(value, name, 4));
+        line.lzma.properties.lc = static_cast<std::uint32_t>(parseNumber(value, name, 0, 4));
     } else if (name == "--lp") {
-        line.lzma.properties.lp = static_cast<std::uint32_t>(parseNumber(value, name, 4));
+        line.lzma.properties.lp = static_cast<std::uint32_t>(parseNumber(value, name, 0, 4));
     } else if (name == "--pb") {
-        line.lzma.properties.pb = static_cast<std::uint32_t>(parseNumber(value, name, 4));
+        line.lzma.properties.pb = static_cast<std::uint32_t>(parseNumber(value, name, 0, 4));
     } else if (name == "--eopm") {
         line.lzma.endMarker = true;
     } else if (name == "--unknown-size") {
@@ -193,7 +191,7 @@ void applyOption(CommandLine& line, std::string_view name, std::string_view valu
     } else if (name == "--version-info") {
         addVersionInfo(line, value);
     } else if (name == "--codepage") {
-        line.codePage = static_cast<unsigned>(parseNumber(value, name, 65535));
+        line.codePage = static_cast<unsigned>(parseNumber(value, name, 0, 65535));
         if (!isWindowsAnsiCodePage(line.codePage)) {
             throw UsageError("--codepage: '" + std::string(value) +
                              "' is not a Windows ANSI code page; use one of " +
